@@ -1,0 +1,1 @@
+#include "recordio/number_editing.h"

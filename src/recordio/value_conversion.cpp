@@ -1,0 +1,1 @@
+#include "recordio/value_conversion.h"
