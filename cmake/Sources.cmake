@@ -1,8 +1,20 @@
 # The product's sources, grouped by layer. Tests link the same library.
 set(KORVELIN_CORE_SOURCES
   src/runtime/run_error.cpp
-  src/recordio/number_editing.cpp
+  src/runtime/run_lifecycle.cpp
+  src/runtime/console_pause.cpp
+  src/recordio/units.cpp
+  src/recordio/console.cpp
+  src/recordio/free_form_reader.cpp
   src/recordio/value_conversion.cpp
+  src/recordio/number_editing.cpp
+  src/recordio/record_writer.cpp
+  src/entropy/isotherm_reader.cpp
+  src/entropy/branch.cpp
+  src/entropy/integration.cpp
+  src/entropy/progress_log.cpp
+  src/entropy/result_table.cpp
+  src/entropy/driver.cpp
 )
 
 set(KORVELIN_PLATFORM_SOURCES

@@ -1,5 +1,7 @@
 #include "platform/os.h"
 
+#include <cstdlib>
+
 namespace korvelin::platform {
 namespace {
 Os* installed = nullptr;
@@ -13,5 +15,15 @@ Os& os() {
 }
 
 void installOs(Os& services) { installed = &services; }
+
+}  // namespace korvelin::platform
+
+namespace korvelin::platform {
+
+void exitProcess(int status) {
+  os().exitProcess(status);
+  // An exitProcess that returns is a broken fake; never go on running.
+  std::abort();
+}
 
 }  // namespace korvelin::platform

@@ -119,3 +119,10 @@ Os& os();
 void installOs(Os& services);
 
 }  // namespace korvelin::platform
+
+namespace korvelin::platform {
+
+/// Ends the process through the services in use.
+[[noreturn]] void exitProcess(int status);
+
+}  // namespace korvelin::platform

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "entropy/storage.h"
+#include "recordio/units.h"
+
+namespace korvelin::entropy {
+
+/// Reads the isotherm file connected to `unit` as sets of five values
+/// (ignored, ignored, field in oersted, temperature, moment), keeping the
+/// sets within the tolerance of `wantedTemperature`, until end of file or
+/// 100 points. Unreadable values are passed over one at a time. Raises
+/// F6500 when the system fails a read.
+void readIsotherm(recordio::UnitNumber unit, float wantedTemperature,
+                  MeasurementBuffer& buffer);
+
+}  // namespace korvelin::entropy

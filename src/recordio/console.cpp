@@ -1,0 +1,150 @@
+#include "recordio/console.h"
+
+#include <array>
+
+#include "platform/os.h"
+#include "recordio/units.h"
+
+namespace korvelin::recordio {
+namespace {
+
+using platform::os;
+
+constexpr char kControlZ = 26;
+
+struct ConsoleInput {
+  // One more than a block, for the LF added to a short final block.
+  std::array<char, kDeviceLine + 1> data{};
+  std::size_t next = 0;
+  std::size_t fill = 0;
+  bool atEnd = false;
+};
+
+bool lineOpen = false;
+ConsoleInput input;
+
+// Next byte of console input, or kNoMoreBytes / kByteReadFailed.
+int nextConsoleByte() {
+  if (input.next < input.fill) {
+    return static_cast<unsigned char>(input.data[input.next++]);
+  }
+  if (input.atEnd) {
+    return kNoMoreBytes;
+  }
+  platform::TransferResult got =
+      os().readStandardInput({input.data.data(), kDeviceLine});
+  if (got.error != platform::SysError::kNone) {
+    return kByteReadFailed;
+  }
+  std::size_t count = got.count;
+  // A line holding control-Z alone ends console input; so does a read that
+  // delivers nothing. The rest of such a block is not used.
+  if (count == 0 || (count >= 3 && input.data[count - 3] == kControlZ)) {
+    input.atEnd = true;
+    input.fill = 0;
+    input.next = 0;
+    return kNoMoreBytes;
+  }
+  if (count < kDeviceLine && input.data[count - 1] != '\n') {
+    input.data[count++] = '\n';
+  }
+  input.fill = count;
+  input.next = 0;
+  return static_cast<unsigned char>(input.data[input.next++]);
+}
+
+}  // namespace
+
+bool consoleLineOpen() { return lineOpen; }
+
+void setConsoleLineOpen(bool open) { lineOpen = open; }
+
+void writeConsole(std::string_view bytes) {
+  os().writeStandard(platform::StandardStream::kOutput,
+                     {bytes.data(), bytes.size()});
+}
+
+void writeErrorStream(std::string_view bytes) {
+  os().writeStandard(platform::StandardStream::kError,
+                     {bytes.data(), bytes.size()});
+}
+
+ConsoleLine readConsoleLine(std::span<char> store) {
+  ConsoleLine line;
+  for (;;) {
+    int byte = nextConsoleByte();
+    if (byte == kNoMoreBytes || byte == kByteReadFailed) {
+      line.status = byte == kNoMoreBytes ? ConsoleLine::Status::kEndOfFile
+                                       : ConsoleLine::Status::kReadFailed;
+      return line;
+    }
+    if (byte == '\n') {
+      return line;
+    }
+    if (byte == '\r') {
+      // Whatever follows a CR belongs to the line end.
+      int after = nextConsoleByte();
+      if (after == kByteReadFailed) {
+        line.status = ConsoleLine::Status::kReadFailed;
+      }
+      return line;
+    }
+    if (line.length < store.size()) {
+      store[line.length++] = static_cast<char>(byte);
+    } else {
+      line.cut = true;
+    }
+  }
+}
+
+ConsoleLine readConsoleReply(std::span<char> store) {
+  ConsoleLine line;
+  std::array<char, 128> block{};
+  platform::TransferResult got = os().readStandardInput(block);
+  if (got.error != platform::SysError::kNone) {
+    line.status = ConsoleLine::Status::kReadFailed;
+    return line;
+  }
+  std::size_t count = got.count;
+  bool complete = count == 0 || block[count - 1] == '\n' || count < block.size();
+  // A terminal delivers "text\n", a console of other systems "text\r\n".
+  if (count > 0 && block[count - 1] == '\n') {
+    --count;
+    if (count > 0 && block[count - 1] == '\r') {
+      --count;
+    }
+  }
+  if (!complete) {
+    // The line goes on past one request: pass over the rest of it so it
+    // is not taken as the next reply.
+    line.cut = true;
+    for (;;) {
+      std::array<char, 128> rest{};
+      platform::TransferResult more = os().readStandardInput(rest);
+      if (more.error != platform::SysError::kNone || more.count == 0 ||
+          rest[more.count - 1] == '\n') {
+        break;
+      }
+    }
+  }
+  // A control-Z typed as the reply continues the run like a blank line.
+  if (count == 1 && block[0] == kControlZ) {
+    count = 0;
+  }
+  std::size_t keep = count < store.size() ? count : store.size();
+  if (count > store.size()) {
+    line.cut = true;
+  }
+  for (std::size_t i = 0; i < keep; ++i) {
+    store[i] = block[i];
+  }
+  line.length = keep;
+  return line;
+}
+
+void resetConsoleForTesting() {
+  lineOpen = false;
+  input = ConsoleInput{};
+}
+
+}  // namespace korvelin::recordio

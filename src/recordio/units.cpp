@@ -1,0 +1,364 @@
+#include "recordio/units.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace korvelin::recordio {
+namespace {
+
+using platform::Access;
+using platform::os;
+using platform::SysError;
+
+struct UnitTable {
+  std::array<Unit, kUnitSlots> slots;
+  std::array<bool, kUnitSlots> used{};
+};
+
+UnitTable table;
+StatementKind lastKind = StatementKind::kWrite;
+
+IoCondition openCondition(SysError error) {
+  switch (error) {
+  case SysError::kNotFound:
+  case SysError::kPathNotFound: return IoCondition::kPathNotFound;
+  case SysError::kAccessDenied: return IoCondition::kAccessDenied;
+  case SysError::kExists: return IoCondition::kFileExists;
+  case SysError::kTooManyOpenFiles: return IoCondition::kTooManyOpenFiles;
+  // A full disk while creating the entry is reported as a full disk.
+  case SysError::kDiskFull: return IoCondition::kDiskFull;
+  case SysError::kNone:
+  case SysError::kBadName:
+  case SysError::kInterrupted:
+  case SysError::kOther: return IoCondition::kBadFileName;
+  }
+  return IoCondition::kBadFileName;
+}
+
+// A write the system does not complete is never passed over silently: the
+// table would be wrong on disk while the run reports success.
+IoCondition writeCondition(SysError error) {
+  switch (error) {
+  case SysError::kDiskFull: return IoCondition::kDiskFull;
+  case SysError::kAccessDenied: return IoCondition::kWriteRefused;
+  case SysError::kNone:
+  case SysError::kNotFound:
+  case SysError::kPathNotFound:
+  case SysError::kExists:
+  case SysError::kTooManyOpenFiles:
+  case SysError::kBadName:
+  case SysError::kInterrupted:
+  case SysError::kOther: return IoCondition::kWriteFailed;
+  }
+  return IoCondition::kWriteFailed;
+}
+
+// "  data/iso 300.dat  " -> "data/iso 300.dat": only the first 259
+// characters count, and only the space character is trimmed.
+std::string_view prepareName(std::string_view name) {
+  name = name.substr(0, std::min(name.size(), kMaxNameLength));
+  std::size_t first = name.find_first_not_of(' ');
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  std::size_t last = name.find_last_not_of(' ');
+  return name.substr(first, last - first + 1);
+}
+
+int slotOf(UnitNumber number) {
+  for (int i = 0; i < kUnitSlots; ++i) {
+    if (table.used[static_cast<std::size_t>(i)] &&
+        table.slots[static_cast<std::size_t>(i)].number == number) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+int firstFreeSlot() {
+  for (int i = 0; i < kUnitSlots; ++i) {
+    if (!table.used[static_cast<std::size_t>(i)]) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// Tries read-write, then read-only, then write-only, and reports the cause
+// of the last refusal. Nothing takes a lock.
+platform::OpenResult openWithFallback(std::string_view name, bool create,
+                                      Access& obtained) {
+  platform::OpenResult result;
+  for (Access access :
+       {Access::kReadWrite, Access::kReadOnly, Access::kWriteOnly}) {
+    result = create ? os().createExclusive(name, access)
+                    : os().openExisting(name, access);
+    if (result.error == SysError::kNone) {
+      obtained = access;
+      return result;
+    }
+  }
+  return result;
+}
+
+void resetInput(Unit& unit) {
+  unit.input = InputBuffer{unit.readBlock.data(), 0, 0};
+  unit.blockOffset = 0;
+  unit.finalLineFeedSupplied = false;
+  unit.lastByteWasLineFeed = true;
+}
+
+// The offset in the file of the next byte a read would deliver. The
+// supplied final LF is not in the file.
+std::uint64_t readPosition(const Unit& unit) {
+  if (unit.finalLineFeedSupplied) {
+    return unit.blockOffset;
+  }
+  return unit.blockOffset + unit.input.next;
+}
+
+void releaseSlot(int slot) {
+  Unit& unit = table.slots[static_cast<std::size_t>(slot)];
+  if (unit.handle != platform::kNoFile) {
+    os().close(unit.handle);
+    unit.handle = platform::kNoFile;
+  }
+  table.used[static_cast<std::size_t>(slot)] = false;
+}
+
+}  // namespace
+
+void openUnit(UnitNumber number, std::string_view rawName) {
+  noteStatement(StatementKind::kOpen);
+  std::string_view name = prepareName(rawName);
+
+  // A file connected to another unit is refused whatever name reaches it.
+  if (std::optional<platform::FileIdentity> id = os().identityOf(name)) {
+    for (int i = 0; i < kUnitSlots; ++i) {
+      const Unit& other = table.slots[static_cast<std::size_t>(i)];
+      if (table.used[static_cast<std::size_t>(i)] && other.number != number &&
+          other.hasIdentity &&
+          other.identity == *id) {
+        raiseIo(IoCondition::kConnectedElsewhere, StatementKind::kOpen, name);
+      }
+    }
+  }
+
+  // The same unit already connected: to the same file it stays as it is,
+  // to another file it is closed first.
+  if (int slot = slotOf(number); slot >= 0) {
+    Unit& current = table.slots[static_cast<std::size_t>(slot)];
+    std::optional<platform::FileIdentity> id = os().identityOf(name);
+    if (current.name() == name ||
+        (id && current.hasIdentity && *id == current.identity)) {
+      return;
+    }
+    closeUnit(number);
+    noteStatement(StatementKind::kOpen);
+  }
+
+  // The slot is taken before the file system is touched, so a full table
+  // never leaves a newly created file behind.
+  int slot = firstFreeSlot();
+  if (slot < 0) {
+    raiseIo(IoCondition::kUnitTableFull, StatementKind::kOpen, name);
+  }
+
+  bool create = !os().exists(name);
+  Access access = Access::kReadWrite;
+  platform::OpenResult opened = openWithFallback(name, create, access);
+  if (opened.error != SysError::kNone) {
+    raiseIo(openCondition(opened.error), StatementKind::kOpen, name);
+  }
+
+  Unit& unit = table.slots[static_cast<std::size_t>(slot)];
+  unit = Unit{};
+  unit.number = number;
+  std::copy(name.begin(), name.end(), unit.nameChars.begin());
+  unit.nameLength = name.size();
+  unit.handle = opened.handle;
+  if (std::optional<platform::FileIdentity> id = os().identity(opened.handle)) {
+    unit.identity = *id;
+    unit.hasIdentity = true;
+  }
+  unit.kind = RecordKind::kDiskFile;
+  unit.access = access;
+  // An empty new file has nothing to cut.
+  unit.writing = create;
+  resetInput(unit);
+  table.used[static_cast<std::size_t>(slot)] = true;
+}
+
+void closeUnit(UnitNumber number) {
+  noteStatement(StatementKind::kClose);
+  int slot = slotOf(number);
+  if (slot < 0) {
+    return;
+  }
+  Unit& unit = table.slots[static_cast<std::size_t>(slot)];
+  if (unit.writing && unit.writeFill > 0) {
+    try {
+      flushUnit(unit, StatementKind::kClose);
+    } catch (const RunError&) {
+      // The unit is gone either way; closing it again at the end of the
+      // run would only repeat the same failure.
+      releaseSlot(slot);
+      throw;
+    }
+  }
+  releaseSlot(slot);
+}
+
+void shutdownUnits() {
+  for (int i = 0; i < kUnitSlots; ++i) {
+    if (table.used[static_cast<std::size_t>(i)]) {
+      closeUnit(table.slots[static_cast<std::size_t>(i)].number);
+    }
+  }
+}
+
+Unit* connectedUnit(UnitNumber number) {
+  int slot = slotOf(number);
+  return slot < 0 ? nullptr : &table.slots[static_cast<std::size_t>(slot)];
+}
+
+Unit* findUnit(UnitNumber number, Direction /*direction*/) {
+  return number == kConsoleUnit ? nullptr : connectedUnit(number);
+}
+
+int refillInput(Unit& unit) {
+  if (unit.atEnd) {
+    return kNoMoreBytes;
+  }
+  InputBuffer& in = unit.input;
+  if (unit.finalLineFeedSupplied) {
+    unit.atEnd = true;
+    return kNoMoreBytes;
+  }
+  std::uint64_t offset = unit.blockOffset + in.fill;
+  platform::TransferResult got =
+      os().readAt(unit.handle, offset, {unit.readBlock.data(), kDiskReadBlock});
+  if (got.error != SysError::kNone) {
+    // Nothing is used up: the next statement tries the same block again.
+    return kByteReadFailed;
+  }
+  unit.blockOffset = offset;
+  in.data = unit.readBlock.data();
+  in.next = 0;
+  if (got.count == 0) {
+    // A final line without its LF is still a record: supply the LF once.
+    if (unit.lastByteWasLineFeed) {
+      in.fill = 0;
+      unit.atEnd = true;
+      return kNoMoreBytes;
+    }
+    unit.readBlock[0] = '\n';
+    in.fill = 1;
+    unit.finalLineFeedSupplied = true;
+  } else {
+    in.fill = got.count;
+    unit.lastByteWasLineFeed = unit.readBlock[got.count - 1] == '\n';
+  }
+  return static_cast<unsigned char>(in.data[in.next++]);
+}
+
+int endReadRecord(Unit& unit) {
+  for (;;) {
+    InputBuffer& in = unit.input;
+    if (in.next < in.fill) {
+      const char* start = in.data + in.next;
+      const void* lf = std::memchr(start, '\n', in.fill - in.next);
+      if (lf != nullptr) {
+        in.next += static_cast<std::size_t>(static_cast<const char*>(lf) -
+                                            start) + 1;
+        return 0;
+      }
+      in.next = in.fill;
+    }
+    int byte = refillInput(unit);
+    if (byte < 0) {
+      return byte;
+    }
+    if (byte == '\n') {
+      return 0;
+    }
+  }
+}
+
+void startOutput(Unit& unit) {
+  if (unit.atEnd) {
+    raiseIo(IoCondition::kReadAfterEnd, StatementKind::kWrite, unit.name());
+  }
+  if (unit.writing) {
+    return;
+  }
+  // The old content goes with the first write statement, not with the
+  // open: a run that writes nothing leaves the file as it was.
+  std::uint64_t position = readPosition(unit);
+  std::optional<std::uint64_t> size = os().fileSize(unit.handle);
+  if (!size || *size > position) {
+    SysError error = os().setEnd(unit.handle, position);
+    if (error != SysError::kNone) {
+      raiseIo(writeCondition(error), StatementKind::kWrite, unit.name());
+    }
+  }
+  unit.writing = true;
+  unit.writeOffset = position;
+  unit.writeFill = 0;
+}
+
+void flushUnit(Unit& unit, StatementKind statement) {
+  if (unit.writeFill == 0) {
+    return;
+  }
+  platform::TransferResult put = os().writeAt(
+      unit.handle, unit.writeOffset, {unit.writeBlock.data(), unit.writeFill});
+  unit.writeOffset += put.count;
+  if (put.error != SysError::kNone || put.count < unit.writeFill) {
+    unit.writeFill = 0;
+    raiseIo(put.error == SysError::kNone ? IoCondition::kDiskFull
+                                          : writeCondition(put.error),
+            statement, unit.name());
+  }
+  unit.writeFill = 0;
+}
+
+void putBytes(Unit& unit, std::string_view bytes) {
+  while (!bytes.empty()) {
+    std::size_t room = kDiskWriteBlock - unit.writeFill;
+    std::size_t take = std::min(room, bytes.size());
+    std::memcpy(unit.writeBlock.data() + unit.writeFill, bytes.data(), take);
+    unit.writeFill += take;
+    bytes.remove_prefix(take);
+    if (unit.writeFill == kDiskWriteBlock) {
+      flushUnit(unit, StatementKind::kWrite);
+    }
+  }
+}
+
+void putBlanks(Unit& unit, std::int32_t n) {
+  static constexpr std::string_view kBlanks = "                ";
+  while (n > 0) {
+    std::size_t take = std::min<std::size_t>(kBlanks.size(),
+                                             static_cast<std::size_t>(n));
+    putBytes(unit, kBlanks.substr(0, take));
+    n -= static_cast<std::int32_t>(take);
+  }
+}
+
+void endOutputRecord(Unit& unit) { putBytes(unit, "\r\n"); }
+
+StatementKind lastStatement() { return lastKind; }
+
+void noteStatement(StatementKind kind) { lastKind = kind; }
+
+void resetUnitsForTesting() {
+  for (int i = 0; i < kUnitSlots; ++i) {
+    if (table.used[static_cast<std::size_t>(i)]) {
+      releaseSlot(i);
+    }
+  }
+  lastKind = StatementKind::kWrite;
+}
+
+}  // namespace korvelin::recordio
