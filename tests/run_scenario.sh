@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Runs one end-to-end scenario and compares everything it leaves behind.
+#
+#   run_scenario.sh PROGRAM SCENARIO_DIR [LAUNCHER...]
+#
+# A scenario folder holds:
+#   input/            files copied into a fresh working folder
+#   stdin             standard input of the run (default: /dev/null)
+#   args              command-line arguments, one per line (optional)
+#   prepare           shell script run in the working folder first (optional)
+#   expected/stdout   standard output, byte for byte
+#   expected/stderr   standard error, byte for byte
+#   expected/status   exit status (default 0)
+#   expected/files/   every file of the working folder after the run
+#
+# With KORVELIN_UPDATE_SCENARIOS=1 the expectations are rewritten from the
+# run instead; review the difference before committing it.
+set -u
+program=$(realpath "$1")
+scenario=$(realpath "$2")
+shift 2
+launcher=("$@")
+
+work=$(mktemp -d)
+actual=$(mktemp -d)
+cleanup() {
+  chmod -R u+rwX "$work" 2>/dev/null
+  rm -rf "$work" "$actual"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/run"
+if [ -d "$scenario/input" ]; then
+  cp -a "$scenario/input/." "$work/run/"
+fi
+if [ -f "$scenario/prepare" ]; then
+  (cd "$work/run" && bash "$scenario/prepare") || {
+    echo "prepare failed"
+    exit 1
+  }
+fi
+
+stdin=/dev/null
+[ -f "$scenario/stdin" ] && stdin="$scenario/stdin"
+args=()
+[ -f "$scenario/args" ] && mapfile -t args <"$scenario/args"
+
+(cd "$work/run" && exec timeout 60 "${launcher[@]}" "$program" "${args[@]}" \
+  <"$stdin" >"$actual/stdout" 2>"$actual/stderr")
+echo "$?" >"$actual/status"
+# Files are compared by content; permissions set by prepare are not part of
+# the expectation.
+chmod -R u+rwX "$work/run" 2>/dev/null
+
+if [ "${KORVELIN_UPDATE_SCENARIOS:-0}" = 1 ]; then
+  rm -rf "$scenario/expected"
+  mkdir -p "$scenario/expected/files"
+  cp "$actual/stdout" "$actual/stderr" "$actual/status" "$scenario/expected/"
+  cp -a "$work/run/." "$scenario/expected/files/"
+  echo "updated $scenario"
+  exit 0
+fi
+
+failed=0
+show() {
+  echo "--- expected $1"
+  od -c "$2" | head -40
+  echo "--- actual $1"
+  od -c "$3" | head -40
+}
+for stream in stdout stderr; do
+  if ! cmp -s "$scenario/expected/$stream" "$actual/$stream"; then
+    echo "MISMATCH in $stream"
+    show "$stream" "$scenario/expected/$stream" "$actual/$stream"
+    failed=1
+  fi
+done
+expected_status=0
+[ -f "$scenario/expected/status" ] && expected_status=$(cat "$scenario/expected/status")
+if [ "$expected_status" != "$(cat "$actual/status")" ]; then
+  echo "MISMATCH in exit status: expected $expected_status, got $(cat "$actual/status")"
+  failed=1
+fi
+mkdir -p "$scenario/expected/files"
+if ! diff -r "$scenario/expected/files" "$work/run" >"$actual/files.diff" 2>&1; then
+  echo "MISMATCH in the files left behind:"
+  cat "$actual/files.diff" | head -40
+  failed=1
+fi
+exit "$failed"
