@@ -4,6 +4,7 @@ set(KORVELIN_CORE_SOURCES
   src/runtime/run_lifecycle.cpp
   src/runtime/console_pause.cpp
   src/recordio/units.cpp
+  src/recordio/file_names.cpp
   src/recordio/console.cpp
   src/recordio/free_form_reader.cpp
   src/recordio/value_conversion.cpp

@@ -15,22 +15,26 @@ constexpr char kControlZ = 26;
 struct ConsoleInput {
   // One more than a block, for the LF added to a short final block.
   std::array<char, kDeviceLine + 1> data{};
-  std::size_t next = 0;
-  std::size_t fill = 0;
-  bool atEnd = false;
+  InputBuffer buffer{data.data(), 0, 0};
 };
 
 bool lineOpen = false;
 ConsoleInput input;
 
-// Next byte of console input, or kNoMoreBytes / kByteReadFailed.
 int nextConsoleByte() {
-  if (input.next < input.fill) {
-    return static_cast<unsigned char>(input.data[input.next++]);
+  InputBuffer& in = input.buffer;
+  if (in.next < in.fill) {
+    return static_cast<unsigned char>(in.data[in.next++]);
   }
-  if (input.atEnd) {
-    return kNoMoreBytes;
-  }
+  return refillConsoleInput();
+}
+
+}  // namespace
+
+InputBuffer& consoleInputBuffer() { return input.buffer; }
+
+int refillConsoleInput() {
+  InputBuffer& in = input.buffer;
   platform::TransferResult got =
       os().readStandardInput({input.data.data(), kDeviceLine});
   if (got.error != platform::SysError::kNone) {
@@ -38,22 +42,22 @@ int nextConsoleByte() {
   }
   std::size_t count = got.count;
   // A line holding control-Z alone ends console input; so does a read that
-  // delivers nothing. The rest of such a block is not used.
+  // delivers nothing. The rest of such a block is not used. The end is not
+  // kept: a later read asks standard input again, as a console does after
+  // control-Z.
   if (count == 0 || (count >= 3 && input.data[count - 3] == kControlZ)) {
-    input.atEnd = true;
-    input.fill = 0;
-    input.next = 0;
+    in.fill = 0;
+    in.next = 0;
     return kNoMoreBytes;
   }
+  // A final line without its line end is still a line.
   if (count < kDeviceLine && input.data[count - 1] != '\n') {
     input.data[count++] = '\n';
   }
-  input.fill = count;
-  input.next = 0;
-  return static_cast<unsigned char>(input.data[input.next++]);
+  in.fill = count;
+  in.next = 0;
+  return static_cast<unsigned char>(in.data[in.next++]);
 }
-
-}  // namespace
 
 bool consoleLineOpen() { return lineOpen; }
 
@@ -144,7 +148,7 @@ ConsoleLine readConsoleReply(std::span<char> store) {
 
 void resetConsoleForTesting() {
   lineOpen = false;
-  input = ConsoleInput{};
+  input.buffer = InputBuffer{input.data.data(), 0, 0};
 }
 
 }  // namespace korvelin::recordio

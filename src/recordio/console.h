@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "recordio/units.h"
+
 namespace korvelin::recordio {
 
 /// Whether the last line shown on the console still lacks its line end.
@@ -34,6 +36,14 @@ ConsoleLine readConsoleLine(std::span<char> store);
 /// read request, the line end removed. A line longer than the store is
 /// drained and reported cut.
 ConsoleLine readConsoleReply(std::span<char> store);
+
+/// Console input as a unit reads it: the buffer shared by the pause, the
+/// file-name prompt and a unit connected to CON.
+InputBuffer& consoleInputBuffer();
+
+/// Reads the next block of console input into that buffer and returns its
+/// first byte, or kNoMoreBytes / kByteReadFailed.
+int refillConsoleInput();
 
 /// Forgets console state, for tests that run the layer several times.
 void resetConsoleForTesting();

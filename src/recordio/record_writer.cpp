@@ -101,9 +101,13 @@ struct DeviceRecord {
   std::size_t length = 0;
 };
 
+// Where a statement's record goes.
+enum class Sink { kFile, kConsole, kErrorStream, kDiscard };
+
 struct WriteStatement {
   bool active = false;
-  Unit* unit = nullptr;  ///< nullptr for the console
+  Sink sink = Sink::kConsole;
+  Unit* unit = nullptr;  ///< the numbered unit, or nullptr for the console
   bool freeForm = true;
   Format format;
   std::size_t itemIndex = 0;
@@ -120,28 +124,43 @@ struct WriteStatement {
 WriteStatement statement;
 
 std::int32_t& pendingBlanks() {
-  return statement.unit != nullptr ? statement.unit->pendingBlanks
-                                   : statement.consolePending;
+  return statement.sink == Sink::kFile ? statement.unit->pendingBlanks
+                                       : statement.consolePending;
 }
 
+// A device shows a record when it ends, without its first character: the
+// line end of the previous record is written when the next one starts.
 void showConsoleRecord() {
   DeviceRecord& record = statement.record;
+  bool errorStream = statement.sink == Sink::kErrorStream;
+  bool lineOpen = errorStream ? statement.unit->deviceLineOpen
+                              : consoleLineOpen();
   std::array<char, 2 + sizeof(record.bytes)> line{};
   std::size_t length = 0;
-  if (consoleLineOpen()) {
+  if (lineOpen) {
     line[length++] = '\r';
     line[length++] = '\n';
   }
   for (std::size_t i = 1; i < record.length; ++i) {
     line[length++] = record.bytes[i];
   }
-  writeConsole({line.data(), length});
-  setConsoleLineOpen(true);
   record.length = 0;
+  if (statement.sink == Sink::kDiscard) {
+    return;
+  }
+  if (errorStream) {
+    writeErrorStream({line.data(), length});
+  } else {
+    writeConsole({line.data(), length});
+    setConsoleLineOpen(true);
+  }
+  if (statement.unit != nullptr) {
+    statement.unit->deviceLineOpen = true;
+  }
 }
 
 void appendRaw(std::string_view bytes) {
-  if (statement.unit != nullptr) {
+  if (statement.sink == Sink::kFile) {
     putBytes(*statement.unit, bytes);
     return;
   }
@@ -151,7 +170,6 @@ void appendRaw(std::string_view bytes) {
       // Longer than any line a device shows: hand on what is there and go
       // on, rather than lose it.
       showConsoleRecord();
-      setConsoleLineOpen(false);
     }
     record.bytes[record.length++] = c;
   }
@@ -178,7 +196,7 @@ void put(std::string_view bytes) {
 
 void endRecord() {
   pendingBlanks() = 0;
-  if (statement.unit != nullptr) {
+  if (statement.sink == Sink::kFile) {
     endOutputRecord(*statement.unit);
   } else {
     showConsoleRecord();
@@ -234,21 +252,31 @@ void requireActive() {
 void beginWrite(UnitNumber target, std::string_view format) {
   noteStatement(StatementKind::kWrite);
   Unit* unit = nullptr;
+  Sink sink = Sink::kConsole;
   if (target != kConsoleUnit) {
     unit = findUnit(target, Direction::kWrite);
     if (unit == nullptr) {
       throw std::logic_error("write to a unit that is not connected");
     }
     startOutput(*unit);
+    switch (unit->device) {
+    case DeviceKind::kNone: sink = Sink::kFile; break;
+    case DeviceKind::kConsole: sink = Sink::kConsole; break;
+    case DeviceKind::kError: sink = Sink::kErrorStream; break;
+    case DeviceKind::kNull:
+    case DeviceKind::kPrinter:
+    case DeviceKind::kSerial: sink = Sink::kDiscard; break;
+    }
   }
-  bool keepOwed = statement.unit == unit && unit != nullptr;
+  bool keepOwed = statement.unit == unit && sink == Sink::kFile;
   statement.active = true;
+  statement.sink = sink;
   statement.unit = unit;
   statement.freeForm = format.empty();
   statement.itemIndex = 0;
   statement.dollar = false;
   statement.record.length = 0;
-  if (!keepOwed && unit == nullptr) {
+  if (!keepOwed) {
     statement.consolePending = 0;
   }
   if (statement.freeForm) {
@@ -323,12 +351,8 @@ void endWrite() {
   requireActive();
   statement.active = false;
   if (statement.freeForm) {
-    if (statement.unit == nullptr && statement.record.length == 0) {
+    if (pendingBlanks() == 1 && statement.lineBudget == kLineBudget) {
       // An item-less record is its leading blank alone.
-      put("");
-    }
-    if (statement.unit != nullptr && pendingBlanks() == 1 &&
-        statement.lineBudget == kLineBudget) {
       put("");
     }
     endRecord();

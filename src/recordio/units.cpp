@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "recordio/console.h"
+#include "recordio/file_names.h"
+
 namespace korvelin::recordio {
 namespace {
 
@@ -17,6 +20,24 @@ struct UnitTable {
 
 UnitTable table;
 StatementKind lastKind = StatementKind::kWrite;
+
+// The two console entries outside the table: they exist for the whole run
+// and are never closed.
+Unit makeConsoleEntry(UnitNumber number) {
+  Unit unit;
+  unit.number = number;
+  std::copy_n("CON", 3, unit.nameChars.begin());
+  unit.nameLength = 3;
+  unit.kind = RecordKind::kDevice;
+  unit.device = DeviceKind::kConsole;
+  unit.consoleBound = true;
+  unit.writing = true;
+  unit.in = &consoleInputBuffer();
+  return unit;
+}
+
+Unit consoleInput = makeConsoleEntry(5);
+Unit consoleOutput = makeConsoleEntry(6);
 
 IoCondition openCondition(SysError error) {
   switch (error) {
@@ -103,6 +124,7 @@ platform::OpenResult openWithFallback(std::string_view name, bool create,
 
 void resetInput(Unit& unit) {
   unit.input = InputBuffer{unit.readBlock.data(), 0, 0};
+  unit.in = &unit.input;
   unit.blockOffset = 0;
   unit.finalLineFeedSupplied = false;
   unit.lastByteWasLineFeed = true;
@@ -128,29 +150,81 @@ void releaseSlot(int slot) {
 
 }  // namespace
 
+namespace {
+
+// A device unit: no file behind it, opened under its table name.
+void connectDevice(int slot, UnitNumber number, DeviceName device) {
+  Unit& unit = table.slots[static_cast<std::size_t>(slot)];
+  unit = Unit{};
+  unit.number = number;
+  std::copy(device.tableName.begin(), device.tableName.end(),
+            unit.nameChars.begin());
+  unit.nameLength = device.tableName.size();
+  unit.kind = RecordKind::kDevice;
+  unit.device = device.kind;
+  unit.consoleBound = device.kind == DeviceKind::kConsole;
+  resetInput(unit);
+  if (unit.consoleBound) {
+    unit.in = &consoleInputBuffer();
+  }
+  table.used[static_cast<std::size_t>(slot)] = true;
+}
+
+// Rule of the same file on two units: by identity for files, by name for
+// devices; the null device may be shared freely.
+void refuseConnectedElsewhere(UnitNumber number, std::string_view name,
+                              const DeviceName& device) {
+  std::optional<platform::FileIdentity> id;
+  if (device.kind == DeviceKind::kNone) {
+    id = os().identityOf(name);
+    if (!id) {
+      return;
+    }
+  } else if (device.kind == DeviceKind::kNull) {
+    return;
+  }
+  for (int i = 0; i < kUnitSlots; ++i) {
+    const Unit& other = table.slots[static_cast<std::size_t>(i)];
+    if (!table.used[static_cast<std::size_t>(i)] || other.number == number) {
+      continue;
+    }
+    bool same = device.kind == DeviceKind::kNone
+                    ? other.hasIdentity && other.identity == *id
+                    : other.device == device.kind && other.name() == name;
+    if (same) {
+      raiseIo(IoCondition::kConnectedElsewhere, StatementKind::kOpen, name);
+    }
+  }
+}
+
+}  // namespace
+
 void openUnit(UnitNumber number, std::string_view rawName) {
   noteStatement(StatementKind::kOpen);
   std::string_view name = prepareName(rawName);
 
-  // A file connected to another unit is refused whatever name reaches it.
-  if (std::optional<platform::FileIdentity> id = os().identityOf(name)) {
-    for (int i = 0; i < kUnitSlots; ++i) {
-      const Unit& other = table.slots[static_cast<std::size_t>(i)];
-      if (table.used[static_cast<std::size_t>(i)] && other.number != number &&
-          other.hasIdentity &&
-          other.identity == *id) {
-        raiseIo(IoCondition::kConnectedElsewhere, StatementKind::kOpen, name);
-      }
-    }
+  std::array<char, kMaxNameLength> obtained{};
+  if (name.empty()) {
+    name = obtainBlankName(number, obtained);
+    noteStatement(StatementKind::kOpen);
   }
+  DeviceName device = classifyDeviceName(name);
+  if (device.kind != DeviceKind::kNone) {
+    name = device.tableName;
+  }
+
+  refuseConnectedElsewhere(number, name, device);
 
   // The same unit already connected: to the same file it stays as it is,
   // to another file it is closed first.
   if (int slot = slotOf(number); slot >= 0) {
     Unit& current = table.slots[static_cast<std::size_t>(slot)];
-    std::optional<platform::FileIdentity> id = os().identityOf(name);
-    if (current.name() == name ||
-        (id && current.hasIdentity && *id == current.identity)) {
+    bool same = current.name() == name;
+    if (!same && device.kind == DeviceKind::kNone && current.hasIdentity) {
+      std::optional<platform::FileIdentity> id = os().identityOf(name);
+      same = id && *id == current.identity;
+    }
+    if (same) {
       return;
     }
     closeUnit(number);
@@ -162,6 +236,18 @@ void openUnit(UnitNumber number, std::string_view rawName) {
   int slot = firstFreeSlot();
   if (slot < 0) {
     raiseIo(IoCondition::kUnitTableFull, StatementKind::kOpen, name);
+  }
+
+  switch (device.kind) {
+  case DeviceKind::kConsole:
+  case DeviceKind::kError:
+  case DeviceKind::kNull: connectDevice(slot, number, device); return;
+  case DeviceKind::kPrinter:
+  case DeviceKind::kSerial:
+    // There are no printer or serial devices under these names here; an
+    // ordinary file named like one would only hide the mistake.
+    raiseIo(IoCondition::kBadFileName, StatementKind::kOpen, name);
+  case DeviceKind::kNone: break;
   }
 
   bool create = !os().exists(name);
@@ -196,7 +282,9 @@ void closeUnit(UnitNumber number) {
     return;
   }
   Unit& unit = table.slots[static_cast<std::size_t>(slot)];
-  if (unit.writing && unit.writeFill > 0) {
+  if (unit.kind == RecordKind::kDevice) {
+    endDeviceLine(unit);
+  } else if (unit.writing && unit.writeFill > 0) {
     try {
       flushUnit(unit, StatementKind::kClose);
     } catch (const RunError&) {
@@ -207,6 +295,27 @@ void closeUnit(UnitNumber number) {
     }
   }
   releaseSlot(slot);
+}
+
+void endDeviceLine(Unit& unit) {
+  switch (unit.device) {
+  case DeviceKind::kConsole:
+    if (unit.deviceLineOpen && consoleLineOpen()) {
+      writeConsole("\r\n");
+      setConsoleLineOpen(false);
+    }
+    break;
+  case DeviceKind::kError:
+    if (unit.deviceLineOpen) {
+      writeErrorStream("\r\n");
+    }
+    break;
+  case DeviceKind::kNone:
+  case DeviceKind::kNull:
+  case DeviceKind::kPrinter:
+  case DeviceKind::kSerial: break;
+  }
+  unit.deviceLineOpen = false;
 }
 
 void shutdownUnits() {
@@ -222,13 +331,33 @@ Unit* connectedUnit(UnitNumber number) {
   return slot < 0 ? nullptr : &table.slots[static_cast<std::size_t>(slot)];
 }
 
-Unit* findUnit(UnitNumber number, Direction /*direction*/) {
-  return number == kConsoleUnit ? nullptr : connectedUnit(number);
+Unit* findUnit(UnitNumber number, Direction direction) {
+  if (number != kConsoleUnit) {
+    if (Unit* unit = connectedUnit(number)) {
+      return unit;
+    }
+    // Numbers that reach the console while nothing is connected to them.
+    bool consoleNumber = direction == Direction::kRead
+                             ? number == 5
+                             : (number == 6 || number == 0);
+    if (!consoleNumber) {
+      return nullptr;
+    }
+  }
+  return direction == Direction::kRead ? &consoleInput : &consoleOutput;
 }
 
 int refillInput(Unit& unit) {
   if (unit.atEnd) {
     return kNoMoreBytes;
+  }
+  if (unit.kind == RecordKind::kDevice) {
+    // NUL (and ERR, which has nothing to read) are at their end at once.
+    int byte = unit.consoleBound ? refillConsoleInput() : kNoMoreBytes;
+    if (byte == kNoMoreBytes) {
+      unit.atEnd = true;
+    }
+    return byte;
   }
   InputBuffer& in = unit.input;
   if (unit.finalLineFeedSupplied) {
@@ -264,7 +393,7 @@ int refillInput(Unit& unit) {
 
 int endReadRecord(Unit& unit) {
   for (;;) {
-    InputBuffer& in = unit.input;
+    InputBuffer& in = *unit.in;
     if (in.next < in.fill) {
       const char* start = in.data + in.next;
       const void* lf = std::memchr(start, '\n', in.fill - in.next);
@@ -289,7 +418,7 @@ void startOutput(Unit& unit) {
   if (unit.atEnd) {
     raiseIo(IoCondition::kReadAfterEnd, StatementKind::kWrite, unit.name());
   }
-  if (unit.writing) {
+  if (unit.writing || unit.kind == RecordKind::kDevice) {
     return;
   }
   // The old content goes with the first write statement, not with the
@@ -359,6 +488,7 @@ void resetUnitsForTesting() {
     }
   }
   lastKind = StatementKind::kWrite;
+  resetArgumentCursorForTesting();
 }
 
 }  // namespace korvelin::recordio

@@ -36,6 +36,16 @@ inline constexpr std::size_t kDeviceLine = 132;
 
 enum class RecordKind { kDiskFile, kDevice };
 
+/// The devices a reserved name can designate.
+enum class DeviceKind {
+  kNone,     ///< an ordinary file
+  kConsole,  ///< CON, USER: console input and output
+  kError,    ///< ERR: standard error
+  kNull,     ///< NUL: end of file at once, writes discarded
+  kPrinter,  ///< PRN, LPT1..LPT4
+  kSerial,   ///< COM1..COM4, AUX, LINE
+};
+
 /// What nextByte gives besides a byte value 0..255.
 inline constexpr int kNoMoreBytes = -1;
 inline constexpr int kByteReadFailed = -2;
@@ -56,11 +66,18 @@ struct Unit {
   platform::FileIdentity identity;
   bool hasIdentity = false;
   RecordKind kind = RecordKind::kDiskFile;
+  DeviceKind device = DeviceKind::kNone;
+  /// A device line written and not yet ended (ERR; the console keeps its
+  /// own flag).
+  bool deviceLineOpen = false;
   platform::Access access = platform::Access::kReadWrite;
   bool atEnd = false;
   bool writing = false;
   bool consoleBound = false;
 
+  /// Where reads take their bytes: `input` for a disk file, the console's
+  /// buffer for a unit connected to the console.
+  InputBuffer* in = nullptr;
   // Reading a disk file: the block in `readBlock` starts at `blockOffset`.
   InputBuffer input;
   std::uint64_t blockOffset = 0;
@@ -108,7 +125,7 @@ int refillInput(Unit& unit);
 
 /// The next byte of the unit's input: 0..255, kNoMoreBytes or kByteReadFailed.
 inline int nextByte(Unit& unit) {
-  InputBuffer& in = unit.input;
+  InputBuffer& in = *unit.in;
   if (in.next < in.fill) {
     return static_cast<unsigned char>(in.data[in.next++]);
   }
@@ -116,7 +133,7 @@ inline int nextByte(Unit& unit) {
 }
 
 /// Steps back over the byte nextByte just delivered.
-inline void putBackByte(Unit& unit) { --unit.input.next; }
+inline void putBackByte(Unit& unit) { --unit.in->next; }
 
 /// Passes over the rest of the current record through its LF. Returns 0,
 /// kNoMoreBytes or kByteReadFailed.
@@ -139,6 +156,9 @@ void endOutputRecord(Unit& unit);
 
 /// Writes the buffered bytes to the file.
 void flushUnit(Unit& unit, StatementKind statement);
+
+/// Ends a device unit's open output line with CR LF.
+void endDeviceLine(Unit& unit);
 
 /// The kind of the input/output statement executed last; the console
 /// pause names it when standard input ends under it.
