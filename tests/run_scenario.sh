@@ -8,6 +8,10 @@
 #   stdin             standard input of the run (default: /dev/null)
 #   args              command-line arguments, one per line (optional)
 #   prepare           shell script run in the working folder first (optional)
+#   finish            shell script run there after the run, before the
+#                     comparison (optional; e.g. to remove a link to a device)
+#   unprivileged      marker: run as an ordinary user, so that permission
+#                     bits apply even when the tests run as root
 #   expected/stdout   standard output, byte for byte
 #   expected/stderr   standard error, byte for byte
 #   expected/status   exit status (default 0)
@@ -33,8 +37,21 @@ mkdir -p "$work/run"
 if [ -d "$scenario/input" ]; then
   cp -a "$scenario/input/." "$work/run/"
 fi
+
+# Root ignores permission bits; such scenarios run as "nobody" instead.
+as_user=()
+if [ -f "$scenario/unprivileged" ] && [ "$(id -u)" = 0 ]; then
+  if ! command -v setpriv >/dev/null; then
+    echo "setpriv is needed to run this scenario as an ordinary user"
+    exit 1
+  fi
+  chmod 755 "$work"
+  chown -R nobody "$work/run"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+fi
+
 if [ -f "$scenario/prepare" ]; then
-  (cd "$work/run" && bash "$scenario/prepare") || {
+  (cd "$work/run" && "${as_user[@]}" bash "$scenario/prepare") || {
     echo "prepare failed"
     exit 1
   }
@@ -45,9 +62,12 @@ stdin=/dev/null
 args=()
 [ -f "$scenario/args" ] && mapfile -t args <"$scenario/args"
 
-(cd "$work/run" && exec timeout 60 "${launcher[@]}" "$program" "${args[@]}" \
+(cd "$work/run" && exec "${as_user[@]}" timeout 60 "${launcher[@]}" "$program" "${args[@]}" \
   <"$stdin" >"$actual/stdout" 2>"$actual/stderr")
 echo "$?" >"$actual/status"
+if [ -f "$scenario/finish" ]; then
+  (cd "$work/run" && bash "$scenario/finish")
+fi
 # Files are compared by content; permissions set by prepare are not part of
 # the expectation.
 chmod -R u+rwX "$work/run" 2>/dev/null
