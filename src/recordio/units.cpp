@@ -13,9 +13,17 @@ using platform::Access;
 using platform::os;
 using platform::SysError;
 
+// The buffers of a slot, apart from its state so that connecting a unit
+// does not have to clear them.
+struct SlotBuffers {
+  std::array<char, kDiskReadBlock> read;
+  std::array<char, kDiskWriteBlock> write;
+};
+
 struct UnitTable {
   std::array<Unit, kUnitSlots> slots;
   std::array<bool, kUnitSlots> used{};
+  std::array<SlotBuffers, kUnitSlots> buffers;
 };
 
 UnitTable table;
@@ -122,8 +130,18 @@ platform::OpenResult openWithFallback(std::string_view name, bool create,
   return result;
 }
 
+// A fresh unit state in the slot, with the slot's buffers.
+Unit& freshUnit(int slot) {
+  auto index = static_cast<std::size_t>(slot);
+  Unit& unit = table.slots[index];
+  unit = Unit{};
+  unit.readBlock = table.buffers[index].read.data();
+  unit.writeBlock = table.buffers[index].write.data();
+  return unit;
+}
+
 void resetInput(Unit& unit) {
-  unit.input = InputBuffer{unit.readBlock.data(), 0, 0};
+  unit.input = InputBuffer{unit.readBlock, 0, 0};
   unit.in = &unit.input;
   unit.blockOffset = 0;
   unit.finalLineFeedSupplied = false;
@@ -154,8 +172,7 @@ namespace {
 
 // A device unit: no file behind it, opened under its table name.
 void connectDevice(int slot, UnitNumber number, DeviceName device) {
-  Unit& unit = table.slots[static_cast<std::size_t>(slot)];
-  unit = Unit{};
+  Unit& unit = freshUnit(slot);
   unit.number = number;
   std::copy(device.tableName.begin(), device.tableName.end(),
             unit.nameChars.begin());
@@ -257,8 +274,7 @@ void openUnit(UnitNumber number, std::string_view rawName) {
     raiseIo(openCondition(opened.error), StatementKind::kOpen, name);
   }
 
-  Unit& unit = table.slots[static_cast<std::size_t>(slot)];
-  unit = Unit{};
+  Unit& unit = freshUnit(slot);
   unit.number = number;
   std::copy(name.begin(), name.end(), unit.nameChars.begin());
   unit.nameLength = name.size();
@@ -366,13 +382,13 @@ int refillInput(Unit& unit) {
   }
   std::uint64_t offset = unit.blockOffset + in.fill;
   platform::TransferResult got =
-      os().readAt(unit.handle, offset, {unit.readBlock.data(), kDiskReadBlock});
+      os().readAt(unit.handle, offset, {unit.readBlock, kDiskReadBlock});
   if (got.error != SysError::kNone) {
     // Nothing is used up: the next statement tries the same block again.
     return kByteReadFailed;
   }
   unit.blockOffset = offset;
-  in.data = unit.readBlock.data();
+  in.data = unit.readBlock;
   in.next = 0;
   if (got.count == 0) {
     // A final line without its LF is still a record: supply the LF once.
@@ -441,7 +457,7 @@ void flushUnit(Unit& unit, StatementKind statement) {
     return;
   }
   platform::TransferResult put = os().writeAt(
-      unit.handle, unit.writeOffset, {unit.writeBlock.data(), unit.writeFill});
+      unit.handle, unit.writeOffset, {unit.writeBlock, unit.writeFill});
   unit.writeOffset += put.count;
   if (put.error != SysError::kNone || put.count < unit.writeFill) {
     unit.writeFill = 0;
@@ -456,7 +472,7 @@ void putBytes(Unit& unit, std::string_view bytes) {
   while (!bytes.empty()) {
     std::size_t room = kDiskWriteBlock - unit.writeFill;
     std::size_t take = std::min(room, bytes.size());
-    std::memcpy(unit.writeBlock.data() + unit.writeFill, bytes.data(), take);
+    std::memcpy(unit.writeBlock + unit.writeFill, bytes.data(), take);
     unit.writeFill += take;
     bytes.remove_prefix(take);
     if (unit.writeFill == kDiskWriteBlock) {

@@ -78,15 +78,17 @@ struct Unit {
   /// Where reads take their bytes: `input` for a disk file, the console's
   /// buffer for a unit connected to the console.
   InputBuffer* in = nullptr;
-  // Reading a disk file: the block in `readBlock` starts at `blockOffset`.
+  // Reading a disk file: the block in `readBlock` (kDiskReadBlock bytes)
+  // starts at `blockOffset`.
   InputBuffer input;
   std::uint64_t blockOffset = 0;
   bool finalLineFeedSupplied = false;  ///< the block is the supplied LF
   bool lastByteWasLineFeed = true;     ///< of the bytes read from the file
-  std::array<char, kDiskReadBlock> readBlock{};
+  char* readBlock = nullptr;
 
-  // Writing: bytes not yet in the file, and where they go.
-  std::array<char, kDiskWriteBlock> writeBlock{};
+  // Writing: bytes not yet in the file (kDiskWriteBlock at most), and
+  // where they go.
+  char* writeBlock = nullptr;
   std::size_t writeFill = 0;
   std::uint64_t writeOffset = 0;
   /// Blanks owed to the open record before its next characters.
