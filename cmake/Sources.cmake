@@ -25,6 +25,7 @@ set(KORVELIN_PLATFORM_SOURCES
 
 # Unit tests live beside the code they test.
 set(KORVELIN_TEST_SOURCES
+  src/entropy/integration_test.cpp
   src/runtime/run_error_test.cpp
   src/recordio/number_editing_test.cpp
   src/recordio/value_conversion_test.cpp
