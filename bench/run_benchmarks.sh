@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Whole-program benchmark of korvelin on realistic exports.
+#
+#   bash bench/run_benchmarks.sh [--runs N] [--huge] [--no-pandas]
+#
+# Builds the Release preset "bench", generates the cases into
+# build/bench-data (again whenever the generator is newer than a case), and
+# for each case prints the median wall time over N runs (default 7) of:
+#   korvelin   the program, in the case folder with its table removed before
+#              each run, standard input and output on /dev/null;
+#   bound 64K  read_bound: the same opens and the same bytes, 64 KiB per read,
+#              line ends found with memchr and nothing else;
+#   bound 1K   the same with 1 KiB reads, the program's block size today;
+#   pandas     bench/pandas_baseline.py under /usr/bin/python3 (Debian's
+#              python3-pandas), when it can import pandas;
+# the ratios korvelin/bound 64K and korvelin/pandas, korvelin's CPU time and
+# its peak resident memory, and then the targets:
+#   large:             korvelin <= 1.5 x bound 64K and <= 0.5 x pandas
+#   small, long-lines: korvelin <= 2 x bound 64K and <= pandas / 20
+#   every case:        peak resident memory under 8 MiB
+# --huge also generates the 1 GB export (once; about 1 GB of disk) and checks
+# that the peak memory on it is the one of the small case.
+#
+# Times include process start-up for every command alike. On a busy machine
+# compare the CPU column and rerun; the load average is printed at the start
+# and the end.
+
+set -euo pipefail
+
+runs=7
+huge=0
+pandas=1
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --runs) runs="$2"; shift 2 ;;
+    --huge) huge=1; shift ;;
+    --no-pandas) pandas=0; shift ;;
+    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
+    *) echo "run_benchmarks.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/bench"
+data="$root/build/bench-data"
+python=/usr/bin/python3
+
+cd "$root"
+if [[ ! -f "$build/build.ninja" ]]; then
+  cmake --preset bench >/dev/null
+fi
+cmake --build "$build" --target korvelin generate_exports read_bound run_timed >/dev/null
+
+korvelin="$build/korvelin"
+generate="$build/bench/generate_exports"
+bound="$build/bench/read_bound"
+timed="$build/bench/run_timed"
+
+if [[ $pandas -eq 1 ]] && ! "$python" -c 'import pandas, numpy' 2>/dev/null; then
+  echo "note: $python cannot import pandas (apt-get install python3-pandas);" \
+       "pandas column skipped" >&2
+  pandas=0
+fi
+
+# Generates a case unless it is there and newer than the generator.
+prepare() {
+  local name="$1" dir="$data/$1"
+  if [[ ! -f "$dir/bench-manifest.txt" || "$generate" -nt "$dir/bench-manifest.txt" ]]; then
+    rm -rf "$dir"
+    echo "generating $name ..." >&2
+    "$generate" "$name" "$dir" >/dev/null
+  fi
+}
+
+# Bytes read per run, from the manifest.
+bytes_read() {
+  awk '!/^#/ { s += $2 } END { printf "%.0f", s }' "$data/$1/bench-manifest.txt"
+}
+
+# Prints "MEDIAN MIN MAX PEAK_KIB CPU" of a command run N times in a folder,
+# removing the named output file ("-": none) before each run.
+measure() {
+  local n="$1" dir="$2" remove="$3"
+  shift 3
+  local args=(-n "$n" -C "$dir")
+  [[ "$remove" != "-" ]] && args+=(-r "$remove")
+  "$timed" "${args[@]}" -- "$@"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else printf "-" }'; }
+
+verdict() {  # value limit
+  awk -v v="$1" -v l="$2" 'BEGIN { if (v == "-") print "n/a"; else print (v <= l ? "met" : "MISSED") }'
+}
+
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)   runs: $runs   $(nproc) CPUs"
+printf '%-11s %9s %10s %10s %10s %9s %8s %9s %9s %9s\n' \
+  case "MB/run" korvelin "bound 64K" "bound 1K" pandas "k/b64K" "k/pandas" "k CPU" "peak RSS"
+
+declare -A rss
+targets=()
+for name in small large long-lines; do
+  prepare "$name"
+  dir="$data/$name"
+  manifest="$dir/bench-manifest.txt"
+  out="$(measure "$runs" "$dir" KORVELIN.dat "$korvelin")"
+  read -r k_med _ _ k_rss k_cpu <<<"$out"
+  out="$(measure "$runs" "$dir" - "$bound" "$manifest" 65536)"
+  read -r b64 _ _ _ _ <<<"$out"
+  out="$(measure "$runs" "$dir" - "$bound" "$manifest" 1024)"
+  read -r b1k _ _ _ _ <<<"$out"
+  p_med="-"
+  if [[ $pandas -eq 1 ]]; then
+    out="$(measure "$runs" "$dir" pandas-table.dat \
+      "$python" "$root/bench/pandas_baseline.py")"
+    read -r p_med _ _ _ _ <<<"$out"
+  fi
+  r_bound="$(ratio "$k_med" "$b64")"
+  r_pandas="-"
+  [[ "$p_med" != "-" ]] && r_pandas="$(ratio "$k_med" "$p_med")"
+  rss[$name]="$k_rss"
+  printf '%-11s %9.1f %9.4fs %9.4fs %9.4fs %9s %8s %9s %8.4fs %6.1f MiB\n' \
+    "$name" "$(awk -v b="$(bytes_read "$name")" 'BEGIN { print b / 1e6 }')" \
+    "$k_med" "$b64" "$b1k" "$( [[ "$p_med" == "-" ]] && echo - || printf '%.4fs' "$p_med")" \
+    "$r_bound" "$r_pandas" "$k_cpu" "$(awk -v k="$k_rss" 'BEGIN { print k / 1024 }')"
+  if [[ "$name" == large ]]; then
+    targets+=("$name: korvelin/bound64K $r_bound <= 1.5: $(verdict "$r_bound" 1.5)")
+    targets+=("$name: korvelin/pandas $r_pandas <= 0.5: $(verdict "$r_pandas" 0.5)")
+  else
+    targets+=("$name: korvelin/bound64K $r_bound <= 2: $(verdict "$r_bound" 2)")
+    targets+=("$name: korvelin/pandas $r_pandas <= 0.05: $(verdict "$r_pandas" 0.05)")
+  fi
+  targets+=("$name: peak RSS ${k_rss} KiB < 8192 KiB: $(verdict "$k_rss" 8191)")
+done
+
+if [[ $pandas -eq 1 ]]; then
+  # The baseline must do the same job: its table against korvelin's.
+  for name in small large long-lines; do
+    (cd "$data/$name" && "$korvelin" </dev/null >/dev/null &&
+      echo "pandas check, $name: $("$python" "$root/bench/pandas_baseline.py" --compare)")
+  done
+fi
+
+if [[ $huge -eq 1 ]]; then
+  prepare huge
+  dir="$data/huge"
+  hruns=$(( runs < 3 ? runs : 3 ))
+  out="$(measure "$hruns" "$dir" KORVELIN.dat "$korvelin")"
+  read -r h_med _ _ h_rss h_cpu <<<"$out"
+  out="$(measure "$hruns" "$dir" - "$bound" "$dir/bench-manifest.txt" 65536)"
+  read -r hb64 _ _ _ _ <<<"$out"
+  printf '%-11s %9.1f %9.4fs %9.4fs %10s %9s %8s %9s %8.4fs %6.1f MiB\n' \
+    huge "$(awk -v b="$(bytes_read huge)" 'BEGIN { print b / 1e6 }')" \
+    "$h_med" "$hb64" - - "$(ratio "$h_med" "$hb64")" - "$h_cpu" \
+    "$(awk -v k="$h_rss" 'BEGIN { print k / 1024 }')"
+  same=$(awk -v a="${rss[small]}" -v b="$h_rss" 'BEGIN { d = b - a; if (d < 0) d = -d; print (d <= 128 ? "met" : "MISSED") }')
+  targets+=("huge: peak RSS ${h_rss} KiB, small ${rss[small]} KiB, same within 128 KiB: $same")
+  targets+=("huge: peak RSS ${h_rss} KiB < 8192 KiB: $(verdict "$h_rss" 8191)")
+fi
+
+echo
+echo "targets:"
+printf '  %s\n' "${targets[@]}"
+echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
