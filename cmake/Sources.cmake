@@ -18,10 +18,16 @@ set(KORVELIN_CORE_SOURCES
   src/entropy/driver.cpp
 )
 
+# The operating-system seam: the shared part, then one variant per system.
 set(KORVELIN_PLATFORM_SOURCES
   src/platform/os.cpp
-  src/platform/os-posix.cpp
+  src/platform/command_line.cpp
 )
+if(WIN32)
+  list(APPEND KORVELIN_PLATFORM_SOURCES src/platform/os-win32.cpp)
+else()
+  list(APPEND KORVELIN_PLATFORM_SOURCES src/platform/os-posix.cpp)
+endif()
 
 # Unit tests live beside the code they test.
 set(KORVELIN_TEST_SOURCES
@@ -29,4 +35,13 @@ set(KORVELIN_TEST_SOURCES
   src/runtime/run_error_test.cpp
   src/recordio/number_editing_test.cpp
   src/recordio/value_conversion_test.cpp
+)
+
+# The seam's own tests run against the variant of the system they are built
+# for; the device test covers what the record layer does with the seam's
+# devices.
+list(APPEND KORVELIN_TEST_SOURCES
+  src/platform/command_line_test.cpp
+  src/platform/os_test.cpp
+  src/recordio/units_device_test.cpp
 )

@@ -131,6 +131,12 @@ class PosixOs final : public Os {
     return {fd, SysError::kNone};
   }
 
+  // PRN, LPT1, COM1 and the like are no device names here: refused, rather
+  // than an ordinary file named like a device being created or opened.
+  OpenResult openDevice(std::string_view, Access) override {
+    return {kNoFile, SysError::kBadName};
+  }
+
   TransferResult readAt(FileHandle file, std::uint64_t offset,
                         std::span<char> buffer) override {
     for (;;) {

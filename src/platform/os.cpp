@@ -16,6 +16,10 @@ Os& os() {
 
 void installOs(Os& services) { installed = &services; }
 
+OpenResult Os::openDevice(std::string_view, Access) {
+  return {kNoFile, SysError::kBadName};
+}
+
 }  // namespace korvelin::platform
 
 namespace korvelin::platform {

@@ -69,6 +69,11 @@ class Os {
   /// Opens an existing file without truncating or locking it. A directory
   /// is refused with kAccessDenied in every access mode.
   virtual OpenResult openExisting(std::string_view name, Access access) = 0;
+  /// Opens a printer or serial device under its reserved name (PRN, LPT1,
+  /// COM1, AUX, LINE, ...) without locks; the unit reads through the handle.
+  /// A system without such devices refuses every name with kBadName, which
+  /// is also what this base answers for a fake that does not care.
+  virtual OpenResult openDevice(std::string_view name, Access access);
   /// Reads at most buffer.size() bytes at the offset; count 0 at the end.
   virtual TransferResult readAt(FileHandle file, std::uint64_t offset,
                                 std::span<char> buffer) = 0;

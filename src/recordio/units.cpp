@@ -113,15 +113,20 @@ int firstFreeSlot() {
   return -1;
 }
 
+enum class OpenWay { kCreate, kExisting, kDevice };
+
 // Tries read-write, then read-only, then write-only, and reports the cause
 // of the last refusal. Nothing takes a lock.
-platform::OpenResult openWithFallback(std::string_view name, bool create,
+platform::OpenResult openWithFallback(std::string_view name, OpenWay way,
                                       Access& obtained) {
   platform::OpenResult result;
   for (Access access :
        {Access::kReadWrite, Access::kReadOnly, Access::kWriteOnly}) {
-    result = create ? os().createExclusive(name, access)
-                    : os().openExisting(name, access);
+    switch (way) {
+    case OpenWay::kCreate: result = os().createExclusive(name, access); break;
+    case OpenWay::kExisting: result = os().openExisting(name, access); break;
+    case OpenWay::kDevice: result = os().openDevice(name, access); break;
+    }
     if (result.error == SysError::kNone) {
       obtained = access;
       return result;
@@ -260,16 +265,29 @@ void openUnit(UnitNumber number, std::string_view rawName) {
   case DeviceKind::kError:
   case DeviceKind::kNull: connectDevice(slot, number, device); return;
   case DeviceKind::kPrinter:
-  case DeviceKind::kSerial:
-    // There are no printer or serial devices under these names here; an
-    // ordinary file named like one would only hide the mistake.
-    raiseIo(IoCondition::kBadFileName, StatementKind::kOpen, name);
+  case DeviceKind::kSerial: {
+    // Opened under the device name where the system has such devices; a
+    // system without them refuses the name (F6412) rather than have an
+    // ordinary file named like one hide the mistake.
+    Access access = Access::kReadWrite;
+    platform::OpenResult opened =
+        openWithFallback(name, OpenWay::kDevice, access);
+    if (opened.error != SysError::kNone) {
+      raiseIo(openCondition(opened.error), StatementKind::kOpen, name);
+    }
+    connectDevice(slot, number, device);
+    Unit& unit = table.slots[static_cast<std::size_t>(slot)];
+    unit.handle = opened.handle;
+    unit.access = access;
+    return;
+  }
   case DeviceKind::kNone: break;
   }
 
   bool create = !os().exists(name);
   Access access = Access::kReadWrite;
-  platform::OpenResult opened = openWithFallback(name, create, access);
+  platform::OpenResult opened = openWithFallback(
+      name, create ? OpenWay::kCreate : OpenWay::kExisting, access);
   if (opened.error != SysError::kNone) {
     raiseIo(openCondition(opened.error), StatementKind::kOpen, name);
   }
@@ -367,7 +385,9 @@ int refillInput(Unit& unit) {
   if (unit.atEnd) {
     return kNoMoreBytes;
   }
-  if (unit.kind == RecordKind::kDevice) {
+  // A printer or serial device has a handle and is read through it like a
+  // file (a device ignores the offset).
+  if (unit.kind == RecordKind::kDevice && unit.handle == platform::kNoFile) {
     // NUL (and ERR, which has nothing to read) are at their end at once.
     int byte = unit.consoleBound ? refillConsoleInput() : kNoMoreBytes;
     if (byte == kNoMoreBytes) {
