@@ -16,14 +16,23 @@
 #   expected/stderr   standard error, byte for byte
 #   expected/status   exit status (default 0)
 #   expected/files/   every file of the working folder after the run
+#   expected/stdout.windows, expected/stderr.windows
+#                     what a Windows build writes instead, where only the
+#                     platform makes the difference (a command's own output
+#                     at a pause, say); used when PROGRAM is an .exe
 #
 # With KORVELIN_UPDATE_SCENARIOS=1 the expectations are rewritten from the
-# run instead; review the difference before committing it.
+# run instead; review the difference before committing it. A Windows build
+# only writes the .windows streams that differ from the others.
 set -u
 program=$(realpath "$1")
 scenario=$(realpath "$2")
 shift 2
 launcher=("$@")
+platform=
+case "$program" in
+*.exe) platform=windows ;;
+esac
 
 work=$(mktemp -d)
 actual=$(mktemp -d)
@@ -72,8 +81,21 @@ fi
 # the expectation.
 chmod -R u+rwX "$work/run" 2>/dev/null
 
+if [ "${KORVELIN_UPDATE_SCENARIOS:-0}" = 1 ] && [ -n "$platform" ]; then
+  for stream in stdout stderr; do
+    if cmp -s "$scenario/expected/$stream" "$actual/$stream"; then
+      rm -f "$scenario/expected/$stream.$platform"
+    else
+      cp "$actual/$stream" "$scenario/expected/$stream.$platform"
+    fi
+  done
+  echo "updated the $platform streams of $scenario"
+  exit 0
+fi
 if [ "${KORVELIN_UPDATE_SCENARIOS:-0}" = 1 ]; then
-  rm -rf "$scenario/expected"
+  # The other platforms' streams are theirs to update.
+  find "$scenario/expected" -mindepth 1 -maxdepth 1 ! -name '*.windows' \
+    -exec rm -rf {} + 2>/dev/null
   mkdir -p "$scenario/expected/files"
   cp "$actual/stdout" "$actual/stderr" "$actual/status" "$scenario/expected/"
   cp -a "$work/run/." "$scenario/expected/files/"
@@ -89,9 +111,13 @@ show() {
   od -c "$3" | head -40
 }
 for stream in stdout stderr; do
-  if ! cmp -s "$scenario/expected/$stream" "$actual/$stream"; then
-    echo "MISMATCH in $stream"
-    show "$stream" "$scenario/expected/$stream" "$actual/$stream"
+  expected="$scenario/expected/$stream"
+  if [ -n "$platform" ] && [ -f "$expected.$platform" ]; then
+    expected="$expected.$platform"
+  fi
+  if ! cmp -s "$expected" "$actual/$stream"; then
+    echo "MISMATCH in $stream (${expected#"$scenario"/})"
+    show "$stream" "$expected" "$actual/$stream"
     failed=1
   fi
 done
