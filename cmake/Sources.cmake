@@ -35,6 +35,9 @@ set(KORVELIN_TEST_SOURCES
   src/runtime/run_error_test.cpp
   src/recordio/number_editing_test.cpp
   src/recordio/value_conversion_test.cpp
+  src/recordio/free_form_reader_test.cpp
+  src/recordio/units_test.cpp
+  src/recordio/record_writer_test.cpp
 )
 
 # The seam's own tests run against the variant of the system they are built
