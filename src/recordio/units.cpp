@@ -524,6 +524,8 @@ void resetUnitsForTesting() {
     }
   }
   lastKind = StatementKind::kWrite;
+  consoleInput = makeConsoleEntry(5);
+  consoleOutput = makeConsoleEntry(6);
   resetArgumentCursorForTesting();
 }
 

@@ -106,7 +106,7 @@ void openUnit(UnitNumber number, std::string_view name);
 /// be written.
 void closeUnit(UnitNumber number);
 
-/// Closes every connected unit in slot order and ends an open console line.
+/// Closes every connected unit in slot order, writing out buffered output.
 /// A close that fails is raised, leaving the remaining units as they are.
 void shutdownUnits();
 
