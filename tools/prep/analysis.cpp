@@ -623,9 +623,8 @@ void checkHeader(Analysis& a) {
   for (const auto& [line, list] : byLine) {
     add(a, Severity::kWarning, "header-numbers", line,
         "korvelin reads " + list +
-            " on this header line as data; a word after it drops the "
-            "unfinished read, but the line is one edit away from a false "
-            "measurement");
+            " on this header line as data; only the word after it makes "
+            "korvelin drop the unfinished read");
   }
 }
 
@@ -844,6 +843,17 @@ Analysis analyseExport(const ExportFile& file, const AnalysisOptions& options) {
           std::to_string(a.skippedRows) +
               " data rows lack a number in the field, temperature or moment "
               "column and are left out");
+    }
+    const bool constant =
+        points.size() > 2 &&
+        std::all_of(points.begin(), points.end(), [&](const Point& p) {
+          return p.moment == points.front().moment;
+        });
+    // korvelin's own value 5 is looked at below; this is the column found.
+    if (constant && a.columns[2].index != kKorvelinIndex[2]) {
+      add(a, Severity::kProblem, "constant-column", file.titleLine,
+          "the moment column " + quoted(a.columns[2].title) +
+              " holds the same value in every row");
     }
     a.clusters = makeClusters(points, options);
   }

@@ -190,6 +190,18 @@ TEST(AnalyseClusters, OneFileWithSeveralTemperatures) {
   EXPECT_TRUE(hasFinding(a, "temperature-spread"));
 }
 
+TEST(AnalyseColumns, ConstantMomentsAreAProblemWhereverTheyStand) {
+  const std::string titles =
+      "[Data]\nComment,Time,Field (Oe),Temperature (K),Moment (emu)\n";
+  const Analysis inPlace =
+      analyseText(titles + ",1,0,300,0\n,2,1000,300,0\n,3,2000,300,0\n");
+  EXPECT_EQ(problemCodes(inPlace), std::set<std::string>{"constant-column"});
+  const Analysis elsewhere = analyseText(
+      "[Data]\nTime,Field (Oe),Temperature (K),Moment (emu)\n"
+      "1,0,300,0\n2,1000,300,0\n3,2000,300,0\n");
+  EXPECT_TRUE(problemCodes(elsewhere).count("constant-column") == 1);
+}
+
 TEST(AnalyseRows, WordsSlashesAndEmptyCellsInKorvelinsValues) {
   const Analysis a = analyseText(
       "[Data]\nComment,Time,Field (Oe),Temperature (K),Moment (emu)\n"
