@@ -177,9 +177,15 @@ ConversionPlan planConversion(const std::vector<Analysis>& files,
       Isotherm iso{&a, &c, {}, 0};
       const std::vector<std::size_t> chosen = selectBranch(c.points, options.sweep);
       if (chosen.size() < 2) {
-        throw PrepError(a.path, c.points.front().line,
-                        "the isotherm at " + format("%.2f", c.mean) +
-                            " K has no " + direction + " sweep");
+        // Stray points taken while the temperature moved form clusters of
+        // their own; they carry no sweep and are no isotherm.
+        plan.warnings.push_back(a.path + ":" +
+                                std::to_string(c.points.front().line) +
+                                ": " + std::to_string(c.points.size()) +
+                                (c.points.size() == 1 ? " point" : " points") +
+                                " at " + format("%.2f", c.mean) + " K, no " +
+                                direction + " sweep; left out");
+        continue;
       }
       for (std::size_t i : chosen) {
         iso.branch.push_back(c.points[i]);
@@ -192,6 +198,10 @@ ConversionPlan planConversion(const std::vector<Analysis>& files,
       iso.branchPoints = length;
       isotherms.push_back(std::move(iso));
     }
+  }
+  if (isotherms.empty()) {
+    throw PrepError(files.empty() ? "" : files.front().path, 0,
+                    std::string("no isotherm with a ") + direction + " sweep");
   }
   std::stable_sort(isotherms.begin(), isotherms.end(),
                    [](const Isotherm& x, const Isotherm& y) {

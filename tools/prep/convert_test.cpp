@@ -202,6 +202,26 @@ TEST(PlanConversion, RefusesIsothermsTooCloseToDivideBy) {
   }
 }
 
+TEST(PlanConversion, StrayPointsBetweenIsothermsAreLeftOut) {
+  const std::string text =
+      "[Data]\nTime,Field (Oe),Temperature (K),Moment (emu),Mass (mg)\n"
+      "1,0,300,0,10\n2,10000,300,1,10\n3,20000,300,2,10\n"
+      "4,20000,301.5,1.9,10\n"  // taken while warming
+      "5,0,303,0,10\n6,10000,303,0.9,10\n7,20000,303,1.8,10\n";
+  const std::vector<Analysis> files = {
+      analyseExport(parseExport("two.dat", text), {})};
+  ASSERT_EQ(files[0].clusters.size(), 3u);
+  const ConversionPlan plan = planConversion(files, {});
+  EXPECT_EQ(plan.temperatures, (std::vector<double>{300.0, 303.0}));
+  EXPECT_EQ(plan.massGrams, 0.01);
+  ASSERT_EQ(plan.warnings.size(), 1u);
+  EXPECT_EQ(plan.warnings[0],
+            "two.dat:6: 1 point at 301.50 K, no rising sweep; left out");
+  ConvertOptions down;
+  down.sweep = Sweep::kDown;
+  EXPECT_THROW(planConversion(files, down), PrepError);
+}
+
 TEST(WriteConversion, RefusesFullFoldersAndNeverWritesOverAnExport) {
   TempDir dir;
   const fs::path out = dir.path() / "out";
