@@ -29,7 +29,7 @@ const char* quantityName(Quantity quantity);
 struct Column {
   int index = -1;  // 0-based; -1 when none was found
   std::string title;
-  std::string unit;  // as the title gives it; empty when it gives none
+  std::string unit;  // short name ("Oe", "T", "emu"...), or the title's text
   double scale = 1.0;   // to oersted, kelvin or emu
   double offset = 0.0;  // added after scaling (Celsius to kelvin)
   bool unitAssumed = false;

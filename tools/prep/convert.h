@@ -40,7 +40,8 @@ struct ConversionPlan {
 
 /// Everything convert would write, without touching the disk. Raises
 /// PrepError when an export cannot be converted (a column not found, no
-/// mass, no branch of the sweep direction, isotherms too close, too many).
+/// mass, no isotherm with a branch of the sweep direction, isotherms too
+/// close, too many).
 ConversionPlan planConversion(const std::vector<Analysis>& files,
                               const ConvertOptions& options);
 
