@@ -94,10 +94,19 @@ std::string_view prepareName(std::string_view name) {
   return name.substr(first, last - first + 1);
 }
 
+// Where the last search found its unit: an isotherm file is read with one
+// statement per record, all on the same unit.
+int lastFoundSlot = 0;
+
 int slotOf(UnitNumber number) {
+  auto cached = static_cast<std::size_t>(lastFoundSlot);
+  if (table.used[cached] && table.slots[cached].number == number) {
+    return lastFoundSlot;
+  }
   for (int i = 0; i < kUnitSlots; ++i) {
     if (table.used[static_cast<std::size_t>(i)] &&
         table.slots[static_cast<std::size_t>(i)].number == number) {
+      lastFoundSlot = i;
       return i;
     }
   }

@@ -25,7 +25,7 @@ inline constexpr std::size_t kMaxNameLength = 259;
 
 /// Size of one physical read from a disk file. Records and outcomes do not
 /// depend on it.
-inline constexpr std::size_t kDiskReadBlock = 1024;
+inline constexpr std::size_t kDiskReadBlock = 64 * 1024;
 
 /// Size of the output buffer of a disk file: bytes reach the file in blocks
 /// of this size, and the rest when the unit is closed.

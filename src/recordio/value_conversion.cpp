@@ -164,6 +164,31 @@ Conversion<float> convertReal(std::string_view text) {
     return rejected<float>(IoCondition::kRealBeyondDouble);
   }
 
+  // Most values in an export have a handful of digits: when the digits fit
+  // exactly in a double and the power of ten is exact as well, one
+  // correctly rounded multiplication or division gives the nearest double.
+  // "12345.6" -> 123456 / 10^1.
+  if (significant <= 15) {
+    std::uint64_t digits = 0;
+    for (std::size_t k = first; k < total; ++k) {
+      digits = digits * 10 + static_cast<std::uint64_t>(digitAt(k) - '0');
+    }
+    const std::int64_t place =
+        leadingPlace - static_cast<std::int64_t>(significant) + 1;
+    static constexpr std::array<double, 23> kExactPowers = {
+        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (place >= -22 && place <= 22) {
+      const auto d = static_cast<double>(digits);
+      const double magnitude =
+          place >= 0 ? d * kExactPowers[static_cast<std::size_t>(place)]
+                     : d / kExactPowers[static_cast<std::size_t>(-place)];
+      // At most 15 digits times at most 1e22 stays far below the limits.
+      const float value = static_cast<float>(magnitude);
+      return {parts.negative ? -value : value, std::nullopt};
+    }
+  }
+
   // Normalised copy for from_chars: the significant digits, no point, no
   // sign, then "e" and the place of the last digit written.
   // "-1.5D-3" -> "15e-4".

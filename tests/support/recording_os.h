@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -18,6 +17,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -237,11 +237,11 @@ class RecordIoTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "korvelin-test-XXXXXX")
-            .string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr) << "cannot make " << pattern;
-    folder_ = pattern;
+    std::random_device entropy;
+    folder_ = std::filesystem::temp_directory_path() /
+              ("korvelin-test-" + std::to_string(entropy()));
+    ASSERT_TRUE(std::filesystem::create_directory(folder_))
+        << "cannot make " << folder_;
     std::filesystem::current_path(folder_);
     platform::installOs(os);
     recordio::resetUnitsForTesting();
