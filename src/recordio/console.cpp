@@ -14,7 +14,7 @@ constexpr char kControlZ = 26;
 
 struct ConsoleInput {
   // One more than a block, for the LF added to a short final block.
-  std::array<char, kDeviceLine + 1> data{};
+  std::array<char, kDeviceLine + 1 + kInputPadding> data{};
   InputBuffer buffer{data.data(), 0, 0};
 };
 
@@ -46,6 +46,7 @@ int refillConsoleInput() {
   // kept: a later read asks standard input again, as a console does after
   // control-Z.
   if (count == 0 || (count >= 3 && input.data[count - 3] == kControlZ)) {
+    input.data[0] = '\0';
     in.fill = 0;
     in.next = 0;
     return kNoMoreBytes;
@@ -54,6 +55,7 @@ int refillConsoleInput() {
   if (count < kDeviceLine && input.data[count - 1] != '\n') {
     input.data[count++] = '\n';
   }
+  input.data[count] = '\0';
   in.fill = count;
   in.next = 0;
   return static_cast<unsigned char>(in.data[in.next++]);

@@ -259,68 +259,79 @@ bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // or division gives the same nearest double as the general conversion.
 // Returns false, having passed over at most the blanks in front of the
 // value, when the value needs the general path.
+// Appends the digits at p to `digits` (wrapping harmlessly when there are
+// too many: the caller counts them). Stops at the buffer's NUL at the latest.
+const char* takeDigits(const char* p, std::uint64_t& digits) {
+  while (isDigit(*p)) {
+    digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    ++p;
+  }
+  return p;
+}
+
 bool readPlainReal(Unit& unit, FreeFormScanner& s, float& item) {
   InputBuffer& in = *unit.in;
   const char* p = in.data + in.next;
   const char* const end = in.data + in.fill;
-  while (p < end && (*p == ' ' || *p == '\t')) {
+  while (*p == ' ' || *p == '\t') {
     ++p;
   }
   in.next = static_cast<std::size_t>(p - in.data);
   const char* const valueBegin = p;
 
+  // ",,": a null value keeps the item as it was. (After a blank the comma
+  // joins that separator instead; the full scan handles it.)
+  if (*p == ',' && p < end && s.lastSeparator != kBlank) {
+    in.next = static_cast<std::size_t>(p + 1 - in.data);
+    s.length = 0;
+    s.overlong = false;
+    s.mode = ValueMode::kPlain;
+    s.endedAtRecordEnd = false;
+    s.lastSeparator = kComma;
+    return true;
+  }
+
   bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) {
+  if (*p == '+' || *p == '-') {
     negative = *p == '-';
     ++p;
   }
+  // Digits before and after the point, read as one integer; more than 15
+  // of them (leading zeros included) go the general way.
   std::uint64_t digits = 0;
-  int significant = 0;
-  int digitCount = 0;
-  int fractionDigits = 0;
-  bool inFraction = false;
-  for (; p < end; ++p) {
-    const char c = *p;
-    if (isDigit(c)) {
-      if (digits != 0 || c != '0') {
-        if (++significant > 15) {
-          return false;
-        }
-      }
-      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-      ++digitCount;
-      fractionDigits += inFraction ? 1 : 0;
-    } else if (c == '.' && !inFraction) {
-      inFraction = true;
-    } else {
-      break;
-    }
+  const char* const integerBegin = p;
+  p = takeDigits(p, digits);
+  auto digitCount = p - integerBegin;
+  std::ptrdiff_t fractionDigits = 0;
+  if (*p == '.') {
+    const char* const fractionBegin = ++p;
+    p = takeDigits(p, digits);
+    fractionDigits = p - fractionBegin;
+    digitCount += fractionDigits;
   }
-  if (digitCount == 0 || p == end) {
+  if (digitCount == 0 || digitCount > 15 || p >= end) {
     return false;
   }
   int exponent = 0;
   if (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd') {
     ++p;
     bool negativeExponent = false;
-    if (p < end && (*p == '+' || *p == '-')) {
+    if (*p == '+' || *p == '-') {
       negativeExponent = *p == '-';
       ++p;
     }
     const char* const first = p;
-    while (p < end && isDigit(*p) && p - first < 3) {
+    while (isDigit(*p) && p - first < 3) {
       exponent = exponent * 10 + (*p - '0');
       ++p;
     }
-    if (p == first || p == end) {
+    if (p == first) {
       return false;
     }
     exponent = negativeExponent ? -exponent : exponent;
   }
-  // A text longer than the value store is refused by the full scan.
-  if (static_cast<std::size_t>(p - valueBegin) > s.text.size()) {
-    return false;
-  }
+  // The buffer's NUL is no separator, so a separator lies within the bytes
+  // read.
   int separator;
   switch (*p) {
   case ',': separator = kComma; break;
@@ -329,7 +340,11 @@ bool readPlainReal(Unit& unit, FreeFormScanner& s, float& item) {
   case '/': separator = kSlash; break;
   default: return false;  // a line end, a bare-sign exponent, any other byte
   }
-  const int place = exponent - fractionDigits;
+  // A text longer than the value store is refused by the full scan.
+  if (static_cast<std::size_t>(p - valueBegin) > s.text.size()) {
+    return false;
+  }
+  const auto place = static_cast<int>(exponent - fractionDigits);
   if (place < -22 || place > 22) {
     return false;
   }

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "recordio/value_conversion.h"
 #include "support/recording_os.h"
 
 namespace korvelin::recordio {
@@ -537,6 +540,148 @@ TEST_F(FreeFormReaderTest, FreeFormAndFixedFormStatementsAlternate) {
   ASSERT_EQ(beginRead(10, "", OutcomePolicy::kEndOfFileOnly), 0);
   EXPECT_EQ(readReal(temperature), -1);
   closeUnit(10);
+}
+
+}  // namespace
+}  // namespace korvelin::recordio
+
+namespace korvelin::recordio {
+namespace {
+
+// Records of comma-separated number-like texts, read by five-real
+// statements repeated after errors, must give what converting each text on
+// its own says: whatever path the reader takes for a value (plain numbers
+// are taken in one pass straight from the buffer), the result is the same.
+TEST_F(FreeFormReaderTest, NumberTextsReadAsTheirConversionSays) {
+  std::mt19937 random(20261211);
+  const std::string alphabet = "0123456789.eEdD+-";
+  auto token = [&]() -> std::string {
+    switch (random() % 8) {
+    case 0: return "";  // a null value
+    case 1: {           // anything made of number characters
+      std::string t;
+      for (auto n = random() % 12; n > 0; --n) {
+        t += alphabet[random() % alphabet.size()];
+      }
+      return t;
+    }
+    case 2:  // long digit strings around the 15-digit and 260-character
+             // limits
+      return std::string(random() % 270, '0') +
+             std::to_string(random() % 1000);
+    default: {  // a plain decimal, maybe with an exponent
+      std::string t = (random() % 4 == 0) ? "-" : "";
+      t += std::to_string(random() % 100000);
+      if (random() % 2) {
+        t += "." + std::to_string(random() % 1000000);
+      }
+      if (random() % 3 == 0) {
+        t += (random() % 2 ? "E" : "d");
+        t += (random() % 2 ? "-" : "+");
+        t += std::to_string(random() % 40);
+      }
+      return t;
+    }
+    }
+  };
+  std::vector<std::string> tokens;
+  std::string file;
+  for (int record = 0; record < 3000; ++record) {
+    for (int k = 0; k < 5; ++k) {
+      tokens.push_back(token());
+      file += tokens.back();
+      file += ',';
+    }
+    // The record's own end stops nothing: the sixth value is never read.
+    file += "9\r\n";
+  }
+  writeFile("numbers.txt", file);
+
+  // What the statements must give, from the texts alone. The stream of
+  // values is each record's five texts, each ended by a comma, then "9"
+  // ended by the record's end.
+  struct Value {
+    std::string text;
+    bool endsRecord;
+  };
+  std::vector<Value> values;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    values.push_back({tokens[i], false});
+    if (i % 5 == 4) {
+      values.push_back({"9", true});
+    }
+  }
+  std::vector<FiveRead> expected;
+  Five items = kUntouched;
+  std::size_t next = 0;
+  while (next < values.size()) {
+    FiveRead statement{0, items};
+    bool afterBlank = false;  // a statement starts as after a comma
+    int filled = 0;
+    bool endOfFile = false;
+    while (filled < 5) {
+      if (next == values.size()) {
+        endOfFile = true;
+        break;
+      }
+      const Value& v = values[next++];
+      if (v.text.empty()) {
+        if (!afterBlank) {
+          ++filled;  // a null value: the item keeps what it held
+        }
+        afterBlank = false;  // the comma joins a blank in front of it
+        continue;
+      }
+      Conversion<float> converted = convertReal(v.text);
+      if (converted.error || v.text.size() > 260) {
+        statement.outcome = 1;
+        break;
+      }
+      statement.items[static_cast<std::size_t>(filled++)] = converted.value;
+      afterBlank = v.endsRecord;
+    }
+    if (endOfFile) {
+      break;
+    }
+    items = statement.items;
+    expected.push_back(statement);
+    if (statement.outcome == 0) {
+      // The rest of the record of the last value used is passed over.
+      next = (next - 1) / 6 * 6 + 6;
+    }
+  }
+
+  openUnit(12, "numbers.txt");
+  Five running = kUntouched;
+  std::size_t index = 0;
+  for (;;) {
+    FiveRead got;
+    got.items = running;
+    got.outcome = beginRead(12, "", OutcomePolicy::kAll);
+    for (float& item : got.items) {
+      if (got.outcome != 0) {
+        break;
+      }
+      got.outcome = readReal(item);
+    }
+    if (got.outcome == 0) {
+      got.outcome = endRead();
+    }
+    if (got.outcome < 0) {
+      break;
+    }
+    running = got.items;
+    ASSERT_LT(index, expected.size());
+    SCOPED_TRACE("statement " + std::to_string(index));
+    EXPECT_EQ(got.outcome > 0, expected[index].outcome > 0);
+    for (std::size_t k = 0; k < 5; ++k) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(got.items[k]),
+                std::bit_cast<std::uint32_t>(expected[index].items[k]))
+          << "item " << k;
+    }
+    ++index;
+  }
+  closeUnit(12);
 }
 
 }  // namespace

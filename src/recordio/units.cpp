@@ -16,7 +16,7 @@ using platform::SysError;
 // The buffers of a slot, apart from its state so that connecting a unit
 // does not have to clear them.
 struct SlotBuffers {
-  std::array<char, kDiskReadBlock> read;
+  std::array<char, kDiskReadBlock + kInputPadding> read;
   std::array<char, kDiskWriteBlock> write;
 };
 
@@ -156,6 +156,7 @@ Unit& freshUnit(int slot) {
 
 void resetInput(Unit& unit) {
   unit.input = InputBuffer{unit.readBlock, 0, 0};
+  unit.readBlock[0] = '\0';
   unit.in = &unit.input;
   unit.blockOffset = 0;
   unit.finalLineFeedSupplied = false;
@@ -427,10 +428,12 @@ int refillInput(Unit& unit) {
       return kNoMoreBytes;
     }
     unit.readBlock[0] = '\n';
+    unit.readBlock[1] = '\0';
     in.fill = 1;
     unit.finalLineFeedSupplied = true;
   } else {
     in.fill = got.count;
+    unit.readBlock[got.count] = '\0';
     unit.lastByteWasLineFeed = unit.readBlock[got.count - 1] == '\n';
   }
   return static_cast<unsigned char>(in.data[in.next++]);

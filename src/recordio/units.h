@@ -27,6 +27,11 @@ inline constexpr std::size_t kMaxNameLength = 259;
 /// depend on it.
 inline constexpr std::size_t kDiskReadBlock = 64 * 1024;
 
+/// Every input buffer has this many bytes of room past its last valid
+/// byte, the first of them a NUL: number scanning looks ahead in whole
+/// words and stops at the NUL without testing the end at every byte.
+inline constexpr std::size_t kInputPadding = 8;
+
 /// Size of the output buffer of a disk file: bytes reach the file in blocks
 /// of this size, and the rest when the unit is closed.
 inline constexpr std::size_t kDiskWriteBlock = 1024;
@@ -52,6 +57,7 @@ inline constexpr int kByteReadFailed = -2;
 
 /// Bytes of input already fetched and the read position inside them.
 struct InputBuffer {
+  /// fill bytes, then a NUL, within kInputPadding bytes of room.
   char* data = nullptr;
   std::size_t next = 0;  ///< index of the next byte to deliver
   std::size_t fill = 0;  ///< bytes valid in data
