@@ -14,3 +14,10 @@ void readIsotherm(recordio::UnitNumber unit, float wantedTemperature,
                   MeasurementBuffer& buffer);
 
 }  // namespace korvelin::entropy
+
+namespace korvelin::entropy {
+
+/// Drops what earlier opens of a file left for later ones, for tests.
+void forgetReadSetsForTesting();
+
+}  // namespace korvelin::entropy

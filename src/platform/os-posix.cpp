@@ -210,6 +210,18 @@ class PosixOs final : public Os {
                         static_cast<std::uint64_t>(info.st_ino)};
   }
 
+  std::optional<FileStamp> stamp(FileHandle file) override {
+    struct stat info;
+    if (::fstat(static_cast<int>(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+      return std::nullopt;
+    }
+    auto nanoseconds = [](const struct timespec& t) {
+      return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return FileStamp{static_cast<std::uint64_t>(info.st_size),
+                     nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+  }
+
   std::optional<FileIdentity> identityOf(std::string_view name) override {
     CName path(name);
     struct stat info;

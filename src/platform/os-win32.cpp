@@ -263,6 +263,24 @@ class Win32Os final : public Os {
     return identityOfHandle(toHandle(file));
   }
 
+  std::optional<FileStamp> stamp(FileHandle file) override {
+    HANDLE handle = toHandle(file);
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+      return std::nullopt;
+    }
+    FILE_BASIC_INFO basic;
+    LARGE_INTEGER size;
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic,
+                                        sizeof basic) ||
+        !::GetFileSizeEx(handle, &size)) {
+      return std::nullopt;
+    }
+    // The times count 100-nanosecond intervals.
+    return FileStamp{static_cast<std::uint64_t>(size.QuadPart),
+                     basic.LastWriteTime.QuadPart * 100,
+                     basic.ChangeTime.QuadPart * 100};
+  }
+
   std::optional<FileIdentity> identityOf(std::string_view name) override {
     CName path(name);
     if (!path.valid()) {

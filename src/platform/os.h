@@ -40,6 +40,15 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+/// What changes whenever a file's content changes: its size and the times
+/// of its last content and status changes, in nanoseconds.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  std::int64_t changed = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 struct OpenResult {
   FileHandle handle = kNoFile;
   SysError error = SysError::kNone;
@@ -89,6 +98,9 @@ class Os {
   virtual std::optional<FileIdentity> identity(FileHandle file) = 0;
   /// Identity of the file a name designates, following links.
   virtual std::optional<FileIdentity> identityOf(std::string_view name) = 0;
+  /// The file's stamp, or nullopt when the system cannot tell (then nothing
+  /// read from the file is reused across opens).
+  virtual std::optional<FileStamp> stamp(FileHandle file);
 
   // Standard streams, byte for byte, without any translation.
 

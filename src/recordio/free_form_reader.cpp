@@ -64,6 +64,7 @@ struct ReadStatement {
 
 // One statement is in progress at a time, so one instance serves all units.
 ReadStatement statement;
+bool itemAssigned = false;
 
 bool takesBackEndOfFile() { return (statement.policy & 1) != 0; }
 
@@ -355,6 +356,7 @@ bool readPlainReal(Unit& unit, FreeFormScanner& s, float& item) {
   // At most 15 digits times 1e22 stays below the largest float.
   const auto single = static_cast<float>(value);
   item = negative ? -single : single;
+  itemAssigned = true;
   in.next = static_cast<std::size_t>(p + 1 - in.data);
   s.length = 0;
   s.overlong = false;
@@ -367,6 +369,7 @@ bool readPlainReal(Unit& unit, FreeFormScanner& s, float& item) {
 template <typename T, typename Convert>
 ReadOutcome readNumber(T& item, Convert convert,
                        IoCondition overlongCondition) {
+  itemAssigned = false;
   if (!statement.active) {
     throw std::logic_error("read item outside a read statement");
   }
@@ -406,6 +409,7 @@ ReadOutcome readNumber(T& item, Convert convert,
     return error(*converted.error);
   }
   item = converted.value;
+  itemAssigned = true;
   return 0;
 }
 
@@ -488,6 +492,8 @@ ReadOutcome readText(std::span<char> item) {
   std::fill(item.begin() + static_cast<std::ptrdiff_t>(taken), item.end(), ' ');
   return 0;
 }
+
+bool lastItemAssigned() { return itemAssigned; }
 
 ReadOutcome endRead() {
   if (!statement.active) {

@@ -37,6 +37,10 @@ ReadOutcome readInteger(std::int32_t& item);
 /// its line end, blank-padded to the item's length.
 ReadOutcome readText(std::span<char> item);
 
+/// Whether the last readReal or readInteger call stored a value in its
+/// item (false for a null value, an item after a slash, or a failure).
+bool lastItemAssigned();
+
 /// Finishes the statement: passes over the rest of the record.
 ReadOutcome endRead();
 

@@ -163,14 +163,6 @@ void resetInput(Unit& unit) {
   unit.lastByteWasLineFeed = true;
 }
 
-// The offset in the file of the next byte a read would deliver. The
-// supplied final LF is not in the file.
-std::uint64_t readPosition(const Unit& unit) {
-  if (unit.finalLineFeedSupplied) {
-    return unit.blockOffset;
-  }
-  return unit.blockOffset + unit.input.next;
-}
 
 void releaseSlot(int slot) {
   Unit& unit = table.slots[static_cast<std::size_t>(slot)];
@@ -389,6 +381,34 @@ Unit* findUnit(UnitNumber number, Direction direction) {
     }
   }
   return direction == Direction::kRead ? &consoleInput : &consoleOutput;
+}
+
+// The supplied final LF is not in the file.
+std::uint64_t readPosition(const Unit& unit) {
+  if (unit.finalLineFeedSupplied) {
+    return unit.blockOffset;
+  }
+  return unit.blockOffset + unit.input.next;
+}
+
+std::optional<platform::FileStamp> unitStamp(const Unit& unit) {
+  if (unit.kind != RecordKind::kDiskFile) {
+    return std::nullopt;
+  }
+  return os().stamp(unit.handle);
+}
+
+// The next refill reads from the position. Positions handed back here lie
+// before the end of the file, so that refill delivers bytes of the file
+// and sets what the end-of-file rule needs to know.
+void resumeReadingAt(Unit& unit, std::uint64_t position) {
+  unit.input.next = 0;
+  unit.input.fill = 0;
+  unit.readBlock[0] = '\0';
+  unit.blockOffset = position;
+  unit.finalLineFeedSupplied = false;
+  unit.lastByteWasLineFeed = true;
+  unit.atEnd = false;
 }
 
 int refillInput(Unit& unit) {

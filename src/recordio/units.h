@@ -143,6 +143,17 @@ inline int nextByte(Unit& unit) {
 /// Steps back over the byte nextByte just delivered.
 inline void putBackByte(Unit& unit) { --unit.in->next; }
 
+/// The offset in the file of the next byte a read of the unit delivers.
+std::uint64_t readPosition(const Unit& unit);
+
+/// The stamp of the disk file connected to the unit; nullopt for a device
+/// or when the system cannot tell.
+std::optional<platform::FileStamp> unitStamp(const Unit& unit);
+
+/// Moves a disk unit that is reading back or forward to a position inside
+/// its file that a read reached before, as if reading had stopped there.
+void resumeReadingAt(Unit& unit, std::uint64_t position);
+
 /// Passes over the rest of the current record through its LF. Returns 0,
 /// kNoMoreBytes or kByteReadFailed.
 int endReadRecord(Unit& unit);

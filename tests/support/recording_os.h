@@ -149,6 +149,10 @@ class RecordingOs final : public platform::Os {
     return host_.identityOf(name);
   }
 
+  std::optional<platform::FileStamp> stamp(platform::FileHandle file) override {
+    return host_.stamp(file);
+  }
+
   platform::TransferResult readStandardInput(std::span<char> buffer) override {
     ++standardInputReads_;
     std::size_t left = input_.size() - inputNext_;
