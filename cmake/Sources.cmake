@@ -31,6 +31,7 @@ endif()
 
 # Unit tests live beside the code they test.
 set(KORVELIN_TEST_SOURCES
+  src/entropy/isotherm_reader_test.cpp
   src/entropy/integration_test.cpp
   src/runtime/run_error_test.cpp
   src/recordio/number_editing_test.cpp
