@@ -39,6 +39,7 @@ set(KORVELIN_TEST_SOURCES
   src/recordio/free_form_reader_test.cpp
   src/recordio/units_test.cpp
   src/recordio/record_writer_test.cpp
+  tests/fault_injection_test.cpp
 )
 
 # The seam's own tests run against the variant of the system they are built
