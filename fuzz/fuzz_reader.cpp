@@ -13,7 +13,8 @@
 //           bit 5-7  the system delivers at most 1, 2, 3, 7, 16, 100 or
 //                    1000 bytes per read (0: as many as asked for), so that
 //                    values and records cross the boundaries of what was
-//                    read anywhere
+//                    read anywhere; a disk file is then read once more in
+//                    one piece, and the two drives must see the same
 //   byte 1  which read request fails (counted from 1)
 //   byte 2-3 the mixed schedule, two bits per statement, repeated
 //
@@ -35,6 +36,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "memory_os.h"
 #include "platform/os.h"
@@ -97,6 +99,13 @@ struct Source {
 
 Source source;
 
+// What a drive saw, statement by statement: outcomes, positions in the
+// byte stream and item values. Reading a disk file the same way must give
+// the same trace however the system splits the file into reads.
+std::vector<std::uint64_t> trace;
+
+void note(std::uint64_t value) { trace.push_back(value); }
+
 Position positionOf(const Unit& unit) {
   if (source.console) {
     return {static_cast<std::uint64_t>(memoryOs.inputCalls),
@@ -158,6 +167,8 @@ class Statement {
       check(after == before, "a failed statement read on");
     }
     outcome_ = outcome;
+    note(static_cast<std::uint32_t>(outcome));
+    note(after.index);
     return outcome;
   }
 
@@ -171,6 +182,7 @@ class Statement {
     } else {
       check(std::isfinite(item), "a real item holds no finite value");
     }
+    note(std::bit_cast<std::uint32_t>(item));
     return outcome;
   }
 
@@ -180,6 +192,7 @@ class Statement {
     if (outcome != 0) {
       check(item == old, "a failed integer item lost its value", old, item);
     }
+    note(static_cast<std::uint32_t>(item));
     return outcome;
   }
 
@@ -256,6 +269,9 @@ ReadOutcome Statement::text(std::span<char> item) {
   std::copy(item.begin(), item.end(), old.begin());
   const Position from = positionOf(theUnit());
   ReadOutcome outcome = step([&] { return readText(item); });
+  for (char c : item) {
+    note(static_cast<unsigned char>(c));
+  }
   if (outcome != 0) {
     check(std::equal(item.begin(), item.end(), old.begin()),
           "a failed character item lost its value", outcome);
@@ -455,47 +471,68 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::string_view bytes(reinterpret_cast<const char*>(data + 4),
                                size - 4);
 
-  memoryOs.reset();
-  korvelin::platform::installOs(memoryOs);
-  resetUnitsForTesting();
-  resetConsoleForTesting();
-
+  static constexpr std::size_t kChunks[8] = {0, 1, 2, 3, 7, 16, 100, 1000};
+  const std::size_t chunk = kChunks[flags >> 5];
+  const bool failing = (flags & 8) != 0;
   source.console = (flags & 4) != 0;
   source.bytes = bytes;
-  if (source.console) {
-    diskStream.clear();
-    memoryOs.setStandardInput(bytes, false);
-    openUnit(kUnit, "CON");
-  } else {
-    diskStream = streamOf(bytes);
-    memoryOs.addFile("data.txt", bytes);
-    openUnit(kUnit, "data.txt");
-  }
-  static constexpr std::size_t kChunks[8] = {0, 1, 2, 3, 7, 16, 100, 1000};
-  memoryOs.readChunk = kChunks[flags >> 5];
-  if ((flags & 8) != 0) {
-    MemoryOs::Fault fault;
-    fault.call = failAt == 0 ? 1 : failAt;
-    fault.error = korvelin::platform::SysError::kOther;
-    fault.sticky = (flags & 16) != 0;
+  diskStream = source.console ? std::string() : streamOf(bytes);
+
+  // One drive over the bytes, delivered `chunk` bytes per read at most.
+  auto drive = [&](std::size_t readChunk) {
+    memoryOs.reset();
+    korvelin::platform::installOs(memoryOs);
+    resetUnitsForTesting();
+    resetConsoleForTesting();
+    trace.clear();
     if (source.console) {
-      memoryOs.inputFault = fault;
+      memoryOs.setStandardInput(bytes, false);
+      openUnit(kUnit, "CON");
     } else {
-      memoryOs.readFault = fault;
+      memoryOs.addFile("data.txt", bytes);
+      openUnit(kUnit, "data.txt");
+    }
+    memoryOs.readChunk = readChunk;
+    if (failing) {
+      MemoryOs::Fault fault;
+      fault.call = failAt == 0 ? 1 : failAt;
+      fault.error = korvelin::platform::SysError::kOther;
+      fault.sticky = (flags & 16) != 0;
+      if (source.console) {
+        memoryOs.inputFault = fault;
+      } else {
+        memoryOs.readFault = fault;
+      }
+    }
+    unitUnderTest = connectedUnit(kUnit);
+    check(unitUnderTest != nullptr, "the unit is not connected");
+    switch (flags & 3) {
+    case 0:
+    case 1: driveIsotherm(); break;
+    case 2: driveControl(failAt % 21); break;
+    case 3: driveSchedule(schedule); break;
+    }
+    check(connectedUnit(kUnit) == unitUnderTest,
+          "the unit moved while it was read");
+    closeUnit(kUnit);
+  };
+
+  drive(chunk);
+  if (chunk != 0 && !failing && !source.console) {
+    // The same file read whole: what the statements saw must not differ.
+    // (The console is left out: a short block of it gets a line end.)
+    std::vector<std::uint64_t> split;
+    split.swap(trace);
+    drive(0);
+    if (split != trace) {
+      std::size_t at = 0;
+      while (at < split.size() && at < trace.size() && split[at] == trace[at]) {
+        ++at;
+      }
+      finding("reads split differently saw different things",
+              static_cast<long long>(chunk), static_cast<long long>(at));
     }
   }
-
-  unitUnderTest = connectedUnit(kUnit);
-  check(unitUnderTest != nullptr, "the unit is not connected");
-  switch (flags & 3) {
-  case 0:
-  case 1: driveIsotherm(); break;
-  case 2: driveControl(failAt % 21); break;
-  case 3: driveSchedule(schedule); break;
-  }
-  check(connectedUnit(kUnit) == unitUnderTest,
-        "the unit moved while it was read");
-  closeUnit(kUnit);
   // Freed before the input is over, so that allocations and frees balance.
   memoryOs.reset();
   return 0;
