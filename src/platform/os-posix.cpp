@@ -262,6 +262,10 @@ class PosixOs final : public Os {
     return {done, SysError::kNone};
   }
 
+  bool standardOutputIsTerminal() override {
+    return ::isatty(STDOUT_FILENO) == 1;
+  }
+
   bool standardInputIsCharacterDevice() override {
     struct stat info;
     return ::fstat(STDIN_FILENO, &info) == 0 && S_ISCHR(info.st_mode);

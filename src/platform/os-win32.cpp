@@ -342,6 +342,11 @@ class Win32Os final : public Os {
   }
 
   // A console and NUL are character devices; a file or a pipe is not.
+  bool standardOutputIsTerminal() override {
+    DWORD mode;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  }
+
   bool standardInputIsCharacterDevice() override {
     HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     return input != nullptr && input != INVALID_HANDLE_VALUE &&

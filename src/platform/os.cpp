@@ -18,6 +18,8 @@ void installOs(Os& services) { installed = &services; }
 
 std::optional<FileStamp> Os::stamp(FileHandle) { return std::nullopt; }
 
+bool Os::standardOutputIsTerminal() { return true; }
+
 OpenResult Os::openDevice(std::string_view, Access) {
   return {kNoFile, SysError::kBadName};
 }

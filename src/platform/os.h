@@ -112,6 +112,10 @@ class Os {
   /// Whether standard input is a character device (a terminal or the null
   /// device) rather than a file or a pipe.
   virtual bool standardInputIsCharacterDevice() = 0;
+  /// Whether standard output is a terminal a person may be watching.
+  /// Unless it is, console output may be collected and written in larger
+  /// pieces. The base answers yes: every byte goes out as it is written.
+  virtual bool standardOutputIsTerminal();
 
   // Process.
 

@@ -1,5 +1,6 @@
 #include "recordio/console.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/os.h"
@@ -21,6 +22,28 @@ struct ConsoleInput {
 bool lineOpen = false;
 ConsoleInput input;
 
+// Console output bound for a file or a pipe is collected here and written
+// in pieces, before anything that could let another writer or a reader of
+// the console in between: a read of standard input (a pause, a prompt, data
+// typed for CON), a command, a report on standard error, the end of the
+// run. At a terminal every record goes out at once.
+struct ConsoleOutput {
+  bool decided = false;
+  bool collect = false;
+  std::array<char, 8192> bytes{};
+  std::size_t fill = 0;
+};
+
+ConsoleOutput output;
+
+bool collectingOutput() {
+  if (!output.decided) {
+    output.collect = !os().standardOutputIsTerminal();
+    output.decided = true;
+  }
+  return output.collect;
+}
+
 int nextConsoleByte() {
   InputBuffer& in = input.buffer;
   if (in.next < in.fill) {
@@ -34,6 +57,7 @@ int nextConsoleByte() {
 InputBuffer& consoleInputBuffer() { return input.buffer; }
 
 int refillConsoleInput() {
+  flushConsole();
   InputBuffer& in = input.buffer;
   platform::TransferResult got =
       os().readStandardInput({input.data.data(), kDeviceLine});
@@ -65,12 +89,35 @@ bool consoleLineOpen() { return lineOpen; }
 
 void setConsoleLineOpen(bool open) { lineOpen = open; }
 
+void flushConsole() {
+  if (output.fill > 0) {
+    os().writeStandard(platform::StandardStream::kOutput,
+                       {output.bytes.data(), output.fill});
+    output.fill = 0;
+  }
+}
+
 void writeConsole(std::string_view bytes) {
-  os().writeStandard(platform::StandardStream::kOutput,
-                     {bytes.data(), bytes.size()});
+  if (!collectingOutput()) {
+    os().writeStandard(platform::StandardStream::kOutput,
+                       {bytes.data(), bytes.size()});
+    return;
+  }
+  if (bytes.size() > output.bytes.size() - output.fill) {
+    flushConsole();
+    if (bytes.size() > output.bytes.size()) {
+      os().writeStandard(platform::StandardStream::kOutput,
+                         {bytes.data(), bytes.size()});
+      return;
+    }
+  }
+  std::copy(bytes.begin(), bytes.end(), output.bytes.begin() +
+                                            static_cast<std::ptrdiff_t>(output.fill));
+  output.fill += bytes.size();
 }
 
 void writeErrorStream(std::string_view bytes) {
+  flushConsole();
   os().writeStandard(platform::StandardStream::kError,
                      {bytes.data(), bytes.size()});
 }
@@ -104,6 +151,7 @@ ConsoleLine readConsoleLine(std::span<char> store) {
 }
 
 ConsoleLine readConsoleReply(std::span<char> store) {
+  flushConsole();
   ConsoleLine line;
   std::array<char, 128> block{};
   platform::TransferResult got = os().readStandardInput(block);
@@ -150,6 +198,8 @@ ConsoleLine readConsoleReply(std::span<char> store) {
 
 void resetConsoleForTesting() {
   lineOpen = false;
+  output.decided = false;
+  output.fill = 0;
   input.buffer = InputBuffer{input.data.data(), 0, 0};
 }
 

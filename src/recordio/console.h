@@ -12,10 +12,15 @@ namespace korvelin::recordio {
 bool consoleLineOpen();
 void setConsoleLineOpen(bool open);
 
-/// Writes bytes to console output as they are.
+/// Writes bytes to console output as they are. When standard output is not
+/// a terminal they may be held back until flushConsole.
 void writeConsole(std::string_view bytes);
 
-/// Writes bytes to standard error as they are.
+/// Writes out console output held back so far.
+void flushConsole();
+
+/// Writes bytes to standard error as they are, after the console output
+/// held back so far.
 void writeErrorStream(std::string_view bytes);
 
 /// Result of reading one line of console input.

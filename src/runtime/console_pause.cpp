@@ -51,6 +51,8 @@ void consolePause() {
 }
 
 std::optional<int> runCommandLine(std::string_view reply) {
+  // The command writes to the same console: what the run wrote goes first.
+  recordio::flushConsole();
   return platform::os().runCommand(reply);
 }
 

@@ -29,6 +29,7 @@ void endRun(int status) {
   if (recordio::consoleLineOpen()) {
     recordio::writeConsole("\r\n");
   }
+  recordio::flushConsole();
   platform::exitProcess(status);
 }
 
