@@ -92,66 +92,6 @@ constexpr std::array<DecimalInteger, size> powersOf(std::uint64_t base) {
 constexpr auto kPowersOfFive = powersOf<150>(5);
 constexpr auto kPowersOfTwo = powersOf<105>(2);
 
-#if defined(__SIZEOF_INT128__)
-using Wide = unsigned __int128;
-
-constexpr std::array<Wide, 52> kWidePowersOfFive = [] {
-  std::array<Wide, 52> powers{};
-  powers[0] = 1;
-  for (std::size_t i = 1; i < powers.size(); ++i) {
-    powers[i] = powers[i - 1] * 5;
-  }
-  return powers;
-}();
-
-// The same leading digits as DecimalInteger::leadingDigits, for the floats
-// of everyday size (from about 1e-14 up to 2^103), whose m * 2^q or
-// m * 5^-q fits in 128 bits: the log writes several of them per point.
-bool smallIntegerDigits(std::uint32_t m, int q, std::array<char, 27>& out,
-                        int& written, int& total) {
-  Wide integer;
-  const int width = int(std::bit_width(m));
-  if (q >= 0) {
-    if (width + q > 127) {
-      return false;
-    }
-    integer = Wide{m} << q;
-  } else {
-    if (-q >= int(kWidePowersOfFive.size()) ||
-        kWidePowersOfFive[std::size_t(-q)] > (~Wide{0}) / m) {
-      return false;
-    }
-    integer = m * kWidePowersOfFive[std::size_t(-q)];
-  }
-  // At most 39 digits; written from the right, then the leading ones kept.
-  std::array<char, 40> digits{};
-  int count = 0;
-  constexpr std::uint64_t kTenToNineteen = 10'000'000'000'000'000'000u;
-  while (integer > Wide{~std::uint64_t{0}}) {
-    auto low = std::uint64_t(integer % kTenToNineteen);
-    integer /= kTenToNineteen;
-    for (int i = 0; i < 19; ++i) {
-      digits[std::size_t(count++)] = char('0' + low % 10);
-      low /= 10;
-    }
-  }
-  for (auto rest = std::uint64_t(integer); rest != 0; rest /= 10) {
-    digits[std::size_t(count++)] = char('0' + rest % 10);
-  }
-  total = count;
-  written = std::min(count, int(out.size()));
-  for (int i = 0; i < written; ++i) {
-    out[std::size_t(i)] = digits[std::size_t(count - 1 - i)];
-  }
-  return true;
-}
-#else
-bool smallIntegerDigits(std::uint32_t, int, std::array<char, 27>&, int&,
-                        int&) {
-  return false;
-}
-#endif
-
 void setText(DecimalDigits& decimal, std::string_view text) {
   std::copy(text.begin(), text.end(), decimal.digits.begin());
   decimal.length = int(text.size());
@@ -229,16 +169,14 @@ DecimalDigits toDecimalDigits(float value) {
   q += shift;
 
   // m * 2^q, or m * 5^-q with the point -q places from the right.
+  const DecimalInteger integer =
+      q >= 0 ? kPowersOfTwo[std::size_t(q)].times(m)
+             : kPowersOfFive[std::size_t(-q)].times(m);
   const int pointFromRight = std::max(-q, 0);
+
   std::array<char, 27> leading{};
   int written = 0;
-  int total = 0;
-  if (!smallIntegerDigits(m, q, leading, written, total)) {
-    const DecimalInteger integer =
-        q >= 0 ? kPowersOfTwo[std::size_t(q)].times(m)
-               : kPowersOfFive[std::size_t(-q)].times(m);
-    total = integer.leadingDigits(leading, written);
-  }
+  const int total = integer.leadingDigits(leading, written);
   decimal.exponent = total - pointFromRight;
 
   // Half away from zero at the 17th digit needs only the 18th: 5 or more is
