@@ -49,3 +49,17 @@ cmake --build --preset windows-cross
 # The test preset sets a timeout per test; a hung Wine would otherwise hold
 # the run until CI's own limit.
 ctest --preset windows-cross --timeout 120
+
+# ---------------------------------------------------------------------------
+# The .zip for Windows users: korvelin.exe with its documentation and the
+# example, as the install rules lay them out (bin/, share/doc/korvelin/).
+echo "==> Windows .zip"
+rm -f build/windows-cross/korvelin-*-win64.zip
+(cd build/windows-cross && cpack -G ZIP)
+zip=$(echo build/windows-cross/korvelin-*-win64.zip)
+listing=$(cmake -E tar tf "$zip")
+for entry in bin/korvelin.exe share/doc/korvelin/README.md \
+  share/doc/korvelin/examples/gd/KORVELIN.inp share/man/man1/korvelin.1; do
+  grep -q "/$entry\$" <<<"$listing" || { echo "$zip lacks $entry"; exit 1; }
+done
+echo "$zip: $(grep -c -v '/$' <<<"$listing") files"
