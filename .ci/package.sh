@@ -100,6 +100,9 @@ trap cleanup EXIT
 apt-get install -y "./$deb"
 installed=1
 [ -x /usr/bin/korvelin ] || fail "/usr/bin/korvelin not installed"
+# Slimmed images tell dpkg to leave out documentation and manual pages.
+[ -d /usr/share/doc/korvelin/examples/gd ] && [ -f /usr/share/man/man1/korvelin.1 ] ||
+  fail "documentation not unpacked; see path-exclude in /etc/dpkg/dpkg.cfg.d/"
 [ "$(man -w korvelin)" = /usr/share/man/man1/korvelin.1 ] || fail "man cannot find korvelin(1)"
 man korvelin-report >/dev/null 2>&1 || fail "man korvelin-report fails"
 man korvelin-prep >/dev/null 2>&1 || fail "man korvelin-prep fails"
