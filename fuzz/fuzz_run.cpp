@@ -369,15 +369,16 @@ bool wellFormedField(std::string_view field, int width, int decimals,
 }
 
 // Checks one line of the table without its CR LF. A partial line is a
-// prefix of a well-formed one; with `cellBoundary` it must end after a
-// whole cell.
+// prefix of a well-formed one (a failed write may have stopped anywhere,
+// even just before the CR LF); with `cellBoundary`, which is for a line
+// cut by a failed cell, it must end after a whole cell before the last.
 void checkLine(std::string_view line, bool heading, int fields, bool partial,
                bool cellBoundary, std::string_view table) {
   const std::size_t full = 8 + 13 * static_cast<std::size_t>(fields);
-  check(partial ? line.size() < full : line.size() == full,
+  check(partial ? line.size() <= full : line.size() == full,
         "a table line of the wrong length", table);
   if (partial && cellBoundary) {
-    check(line.size() >= 8 && (line.size() - 8) % 13 == 0,
+    check(line.size() >= 8 && line.size() < full && (line.size() - 8) % 13 == 0,
           "a cut table line that does not end after a whole cell", table);
   }
   for (std::size_t at = 0; at < line.size();) {
