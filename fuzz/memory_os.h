@@ -399,7 +399,7 @@ class MemoryOs final : public platform::Os {
 
  private:
   struct Handle {
-    std::string key;
+    Entry* entry = nullptr;  // entries are never removed while handles live
     Access access = Access::kReadWrite;
     bool open = false;
   };
@@ -481,7 +481,7 @@ class MemoryOs final : public platform::Os {
   }
 
   FileHandle newHandle(const std::string& key, Access access) {
-    handles_.push_back(Handle{key, access, true});
+    handles_.push_back(Handle{&entries_.find(key)->second, access, true});
     return static_cast<FileHandle>(handles_.size() + 2);
   }
 
@@ -500,8 +500,7 @@ class MemoryOs final : public platform::Os {
         (write && handle->access == Access::kReadOnly)) {
       return nullptr;
     }
-    auto it = entries_.find(handle->key);
-    return it == entries_.end() ? nullptr : &it->second;
+    return handle->entry;
   }
 
   std::map<std::string, Entry, std::less<>> entries_;
