@@ -462,8 +462,14 @@ bool realFolderEmpty() {
 
 // Whether the input gave the name: its last component stands in the
 // control file, standard input or the arguments (the folder's own form of
-// a path may differ from the text, "./a" being "a").
-bool mentioned(std::string_view name, std::string_view everything) {
+// a path may differ from the text, "./a" being "a"). A name typed at the
+// prompt may also be made of pieces of standard input that are not next to
+// each other: the prompt reads through the console's block buffer, the
+// pause at a terminal reads standard input directly, so the rest of a long
+// block stays for the next prompt while the pause takes what follows it.
+// Its bytes then still come from standard input, in order.
+bool mentioned(std::string_view name, std::string_view everything,
+               std::string_view input) {
   while (!name.empty() && name.back() == '/') {
     name.remove_suffix(1);
   }
@@ -471,7 +477,18 @@ bool mentioned(std::string_view name, std::string_view everything) {
   if (slash != std::string_view::npos) {
     name.remove_prefix(slash + 1);
   }
-  return everything.find(name) != std::string_view::npos;
+  if (everything.find(name) != std::string_view::npos) {
+    return true;
+  }
+  std::size_t at = 0;
+  for (char c : name) {
+    at = input.find(c, at);
+    if (at == std::string_view::npos) {
+      return false;
+    }
+    ++at;
+  }
+  return true;
 }
 
 }  // namespace
@@ -627,13 +644,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     everything += argument;
   }
   for (const std::string& name : memoryOs.outsideNames) {
-    check(mentioned(name, everything),
+    check(mentioned(name, everything, setup.input),
           "a name outside the folder that the input never gave", name);
   }
   for (const auto& [key, entry] : memoryOs.entries()) {
     auto old = before.find(key);
     if (old == before.end()) {
-      check(key == kTableFile || mentioned(key, everything),
+      check(key == kTableFile || mentioned(key, everything, setup.input),
             "a file created under a name the input never gave", key);
       continue;
     }
