@@ -111,11 +111,14 @@ class SetSource {
     if (cached_ && cursor_ < cache.count) {
       const SetRecord& record = cache.records[cursor_++];
       replay(record, items);
+      mustResume_ = true;
       return record;
     }
-    if (cached_ && cursor_ > 0 && !resumed_) {
+    // The file itself has not moved while statements were replayed; one
+    // that recorded as it read is already where the next statement starts.
+    if (mustResume_) {
       recordio::resumeReadingAt(*unit_, cache.endPosition);
-      resumed_ = true;
+      mustResume_ = false;
     }
     SetRecord record = readSet(number_, items);
     if (cached_) {
@@ -140,7 +143,7 @@ class SetSource {
   recordio::UnitNumber number_;
   recordio::Unit* unit_ = nullptr;
   bool cached_ = false;
-  bool resumed_ = false;
+  bool mustResume_ = false;
   std::size_t cursor_ = 0;
 };
 

@@ -92,6 +92,29 @@ TEST_F(IsothermReaderTest, ReadingAFileAgainGivesWhatReadingItAfreshGives) {
   EXPECT_GT(fresh[2].pointCount, 50);
 }
 
+// Each open reads the bytes it needs from the disk once: the first open
+// while it records, a later one only from where the recorded statements end.
+TEST_F(IsothermReaderTest, NoOpenReadsTheSameBlockTwice) {
+  forgetReadSetsForTesting();
+  const std::string bytes = studyFile(0.0f);
+  ASSERT_LT(bytes.size(), recordio::kDiskReadBlock);
+  writeFile("study.dat", bytes);
+  MeasurementBuffer buffer;
+
+  int before = os.readAtCalls();
+  recordio::openUnit(12, "study.dat");
+  readIsotherm(12, 300.0f, buffer);  // the first isotherm: one block
+  recordio::closeUnit(12);
+  EXPECT_EQ(os.readAtCalls() - before, 1);
+
+  before = os.readAtCalls();
+  recordio::openUnit(12, "study.dat");
+  readIsotherm(12, 310.0f, buffer);  // the last: one read, of the rest
+  recordio::closeUnit(12);
+  EXPECT_EQ(os.readAtCalls() - before, 1);
+  EXPECT_EQ(buffer.pointCount, 100);
+}
+
 // A file that changed between two opens is read again, even when its size
 // did not change.
 TEST_F(IsothermReaderTest, AChangedFileIsReadAgain) {
