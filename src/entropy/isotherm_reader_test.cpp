@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -18,25 +20,34 @@ using IsothermReaderTest = testsupport::RecordIoTest;
 
 // One export holding several isotherms, the way labs often write them: a
 // word header, rows with an empty first column, and now and then an empty
-// moment or a word that the reader has to pass over.
-std::string studyFile(float shift) {
+// cell (which keeps the value the item held) or a word that the reader has
+// to pass over.
+std::string studyFile(float shift, int isotherms = 6) {
   std::string bytes = "[Header]\r\nTITLE,Study of a sample\r\n[Data]\r\n";
   bytes += "Comment,Time,Field (Oe),Temperature (K),Moment (emu)\r\n";
   int row = 0;
-  for (int t = 300; t <= 310; t += 2) {
+  for (int t = 300; t < 300 + 2 * isotherms; t += 2) {
     for (int step = 0; step <= 130; ++step) {
       const int field = step <= 65 ? step * 500 : (130 - step) * 500;
       std::string moment =
           std::to_string(0.001 * field / t + shift + 0.0001 * (row % 7));
+      std::string temperature =
+          std::to_string(t) + ".0" + std::to_string(row % 3);
+      std::string fieldText = std::to_string(field);
       if (row % 37 == 5) {
-        moment.clear();  // an empty cell keeps the previous moment
+        moment.clear();
+      }
+      if (row % 41 == 3 || step == 0) {
+        temperature.clear();  // judged on the temperature held before
+      }
+      if (row % 43 == 9) {
+        fieldText.clear();
       }
       if (row % 53 == 7) {
         bytes += "note,";  // a word in front of the values
       }
-      bytes += "," + std::to_string(row) + "," + std::to_string(field) + "," +
-               std::to_string(t) + ".0" + std::to_string(row % 3) + "," +
-               moment + ",1,2,3\r\n";
+      bytes += "," + std::to_string(row) + "," + fieldText + "," +
+               temperature + "," + moment + ",1,2,3\r\n";
       ++row;
     }
   }
@@ -52,7 +63,9 @@ struct Read {
 std::vector<MeasurementBuffer> readEachTemperature(bool forgetBetween) {
   std::vector<MeasurementBuffer> results;
   MeasurementBuffer buffer;
-  for (float t : {310.0f, 300.0f, 306.0f, 302.0f, 310.0f}) {
+  // Also temperatures between the isotherms and at the tolerance's edge.
+  for (float t : {310.0f, 300.0f, 306.0f, 302.0f, 310.0f, 305.0f, 304.77f,
+                  303.75f, 300.0f}) {
     if (forgetBetween) {
       forgetReadSetsForTesting();
     }
@@ -92,6 +105,64 @@ TEST_F(IsothermReaderTest, ReadingAFileAgainGivesWhatReadingItAfreshGives) {
   EXPECT_GT(fresh[2].pointCount, 50);
 }
 
+// Random studies: clusters of sets at random temperatures, many empty
+// cells (so that what a passed-over run of sets leaves in the items shows),
+// words, and wanted temperatures at and around the clusters, just inside
+// and just outside the tolerance. Every read must equal a fresh one.
+TEST_F(IsothermReaderTest, RandomStudiesReadAgainAsFresh) {
+  std::mt19937 random(20261211);
+  for (int study = 0; study < 40; ++study) {
+    SCOPED_TRACE("study " + std::to_string(study));
+    std::string bytes = "[Data]\r\n";
+    std::vector<float> clusters;
+    const int clusterCount = 2 + static_cast<int>(random() % 7);
+    const int emptyOneIn = 2 + static_cast<int>(random() % 6);
+    auto cell = [&](const std::string& text) {
+      return random() % static_cast<unsigned>(emptyOneIn) == 0 ? std::string()
+                                                               : text;
+    };
+    for (int c = 0; c < clusterCount; ++c) {
+      const float t = 280.0f + static_cast<float>(random() % 400) / 20.0f;
+      clusters.push_back(t);
+      const int rows = 20 + static_cast<int>(random() % 200);
+      for (int r = 0; r < rows; ++r) {
+        if (random() % 29 == 0) {
+          bytes += "word,";
+        }
+        const float jitter = static_cast<float>(random() % 21) / 100.0f - 0.1f;
+        bytes += "," + cell("1") + "," + cell(std::to_string(r * 250)) + "," +
+                 cell(std::to_string(t + jitter)) + "," +
+                 cell(std::to_string(0.5 + 0.01 * r + c)) + ",9\r\n";
+      }
+    }
+    writeFile("study.dat", bytes);
+    std::vector<float> wanted;
+    for (int k = 0; k < 14; ++k) {
+      const float t = clusters[random() % clusters.size()];
+      static constexpr float kOffsets[] = {0.0f,  0.25f, -0.25f, 0.26f, -0.26f,
+                                           0.33f, -0.4f, 1.0f,   0.1f};
+      wanted.push_back(t + kOffsets[random() % std::size(kOffsets)]);
+    }
+    auto readAll = [&](bool forgetBetween) {
+      std::vector<MeasurementBuffer> results;
+      MeasurementBuffer buffer;
+      forgetReadSetsForTesting();
+      for (float t : wanted) {
+        if (forgetBetween) {
+          forgetReadSetsForTesting();
+        }
+        recordio::openUnit(12, "study.dat");
+        readIsotherm(12, t, buffer);
+        recordio::closeUnit(12);
+        results.push_back(buffer);
+      }
+      return results;
+    };
+    const std::vector<MeasurementBuffer> fresh = readAll(true);
+    expectSame(fresh, readAll(false));
+  }
+}
+
 // Each open reads the bytes it needs from the disk once: the first open
 // while it records, a later one only from where the recorded statements end.
 TEST_F(IsothermReaderTest, NoOpenReadsTheSameBlockTwice) {
@@ -113,6 +184,30 @@ TEST_F(IsothermReaderTest, NoOpenReadsTheSameBlockTwice) {
   recordio::closeUnit(12);
   EXPECT_EQ(os.readAtCalls() - before, 1);
   EXPECT_EQ(buffer.pointCount, 100);
+}
+
+// A later open of a long study reads from the file only around the
+// isotherm it wants; the runs of sets before it are taken as summarised.
+TEST_F(IsothermReaderTest, ALaterOpenReadsOnlyAroundItsIsotherm) {
+  forgetReadSetsForTesting();
+  const std::string bytes = studyFile(0.0f, 90);
+  ASSERT_GT(bytes.size(), 5 * recordio::kDiskReadBlock);
+  writeFile("study.dat", bytes);
+  MeasurementBuffer buffer;
+  int before = os.readAtCalls();
+  recordio::openUnit(12, "study.dat");
+  readIsotherm(12, 478.0f, buffer);  // the last isotherm
+  recordio::closeUnit(12);
+  EXPECT_GT(os.readAtCalls() - before, 5);
+
+  for (float t : {476.0f, 300.0f, 390.0f}) {
+    before = os.readAtCalls();
+    recordio::openUnit(12, "study.dat");
+    readIsotherm(12, t, buffer);
+    recordio::closeUnit(12);
+    EXPECT_LE(os.readAtCalls() - before, 2) << t;
+    EXPECT_EQ(buffer.pointCount, 100) << t;
+  }
 }
 
 // A file that changed between two opens is read again, even when its size
