@@ -40,6 +40,7 @@ set(KORVELIN_TEST_SOURCES
   src/recordio/units_test.cpp
   src/recordio/record_writer_test.cpp
   tests/fault_injection_test.cpp
+  tests/allocation_test.cpp
 )
 
 # The seam's own tests run against the variant of the system they are built
