@@ -50,6 +50,7 @@
 #include <vector>
 
 #include "entropy/driver.h"
+#include "entropy/isotherm_reader.h"
 #include "entropy/storage.h"
 #include "memory_os.h"
 #include "platform/os.h"
@@ -550,60 +551,69 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const Setup setup = parse(bytes);
 
-  memoryOs.reset();
-  memoryOs.addFile(kControlFile, setup.control);
   std::map<std::string, std::string> before;
-  before[MemoryOs::normalise(kControlFile)] = setup.control;
-  for (const auto& [header, content] : setup.files) {
-    std::string_view name = headerName(header);
-    std::string_view flags = headerFlags(header);
-    if (MemoryOs::normalise(name).empty()) {
-      continue;
+  // Puts the input's folder, standard input and faults in place and runs
+  // the program on them; returns the exit status.
+  bool faulted = false;
+  auto runOnce = [&] {
+    memoryOs.reset();
+    memoryOs.addFile(kControlFile, setup.control);
+    before.clear();
+    before[MemoryOs::normalise(kControlFile)] = setup.control;
+    for (const auto& [header, content] : setup.files) {
+      std::string_view name = headerName(header);
+      std::string_view flags = headerFlags(header);
+      if (MemoryOs::normalise(name).empty()) {
+        continue;
+      }
+      MemoryOs::Entry& entry = memoryOs.addFile(name, content);
+      entry.directory = flags.find('d') != std::string_view::npos;
+      entry.writable = flags.find('r') == std::string_view::npos;
+      entry.readable = flags.find('w') == std::string_view::npos;
+      if (entry.directory) {
+        entry.bytes.clear();
+      }
     }
-    MemoryOs::Entry& entry = memoryOs.addFile(name, content);
-    entry.directory = flags.find('d') != std::string_view::npos;
-    entry.writable = flags.find('r') == std::string_view::npos;
-    entry.readable = flags.find('w') == std::string_view::npos;
-    if (entry.directory) {
-      entry.bytes.clear();
+    for (const auto& [key, entry] : memoryOs.entries()) {
+      before[key] = entry.bytes;
     }
-  }
-  for (const auto& [key, entry] : memoryOs.entries()) {
-    before[key] = entry.bytes;
-  }
-  if (setup.haveInput) {
-    memoryOs.setStandardInput(setup.input, setup.terminal);
-  } else {
-    memoryOs.setStandardInput("", true);
-  }
-  memoryOs.commandLineArguments = setup.arguments;
-  tableCapacity.reset();
-  const bool faulted = plantFaults(setup.faults);
-  if (tableCapacity) {
-    // A limit needs a file to hold it: an empty table is put in place
-    // when there is none.
-    MemoryOs::Entry* table = memoryOs.find(kTableFile);
-    if (table == nullptr) {
-      table = &memoryOs.addFile(kTableFile, "");
-      before[std::string(kTableFile)] = "";
+    if (setup.haveInput) {
+      memoryOs.setStandardInput(setup.input, setup.terminal);
+    } else {
+      memoryOs.setStandardInput("", true);
     }
-    table->capacity = *tableCapacity;
-  }
+    memoryOs.commandLineArguments = setup.arguments;
+    tableCapacity.reset();
+    faulted = plantFaults(setup.faults);
+    if (tableCapacity) {
+      // A limit needs a file to hold it: an empty table is put in place
+      // when there is none.
+      MemoryOs::Entry* table = memoryOs.find(kTableFile);
+      if (table == nullptr) {
+        table = &memoryOs.addFile(kTableFile, "");
+        before[std::string(kTableFile)] = "";
+      }
+      table->capacity = *tableCapacity;
+    }
 
-  korvelin::platform::installOs(memoryOs);
-  korvelin::recordio::resetUnitsForTesting();
-  korvelin::recordio::resetConsoleForTesting();
-  computation = korvelin::entropy::Computation{};
+    korvelin::platform::installOs(memoryOs);
+    korvelin::recordio::resetUnitsForTesting();
+    korvelin::recordio::resetConsoleForTesting();
+    korvelin::entropy::forgetReadSetsForTesting();
+    computation = korvelin::entropy::Computation{};
 
-  int status = -1;
-  enter(scratchFolder);
-  try {
-    korvelin::runProgram(
-        [] { korvelin::entropy::runEntropyProgram(computation); });
-  } catch (const korvelin::fuzzing::ProcessExit& exit) {
-    status = exit.status;
-  }
-  enter(workingFolder);
+    int exitStatus = -1;
+    enter(scratchFolder);
+    try {
+      korvelin::runProgram(
+          [] { korvelin::entropy::runEntropyProgram(computation); });
+    } catch (const korvelin::fuzzing::ProcessExit& exit) {
+      exitStatus = exit.status;
+    }
+    enter(workingFolder);
+    return exitStatus;
+  };
+  const int status = runOnce();
 
   if (verbose) {
     // For looking at a reproducer: KORVELIN_FUZZ_VERBOSE=1 fuzz_run FILE
@@ -667,6 +677,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "a command that was never typed", command);
   }
   check(realFolderEmpty(), "the run put something in the real working folder");
+
+  // Later opens of a file take what earlier ones read from a store; that
+  // must change nothing. The run is made again with every open reading
+  // afresh (not with planted faults: those count the requests, and the
+  // store saves requests) and must give the same bytes.
+  if (!faulted && korvelin::entropy::readSetStoreConsultedForTesting()) {
+    const std::string output = memoryOs.standardOutput;
+    const std::string errors = memoryOs.standardError;
+    const MemoryOs::Entry* first = memoryOs.find(kTableFile);
+    const std::string firstTable = first == nullptr ? "(none)" : first->bytes;
+    korvelin::entropy::useReadSetStoreForTesting(false);
+    const int again = runOnce();
+    korvelin::entropy::useReadSetStoreForTesting(true);
+    const MemoryOs::Entry* second = memoryOs.find(kTableFile);
+    check(again == status, "the store changed the exit status");
+    check(memoryOs.standardOutput == output, "the store changed the console",
+          memoryOs.standardOutput);
+    check(memoryOs.standardError == errors, "the store changed the report",
+          memoryOs.standardError);
+    check((second == nullptr ? "(none)" : second->bytes) == firstTable,
+          "the store changed the result table", firstTable);
+  }
 
   // Whatever the run made is freed before the input is over, so that the
   // fuzzer sees as many frees as allocations and does not suspect a leak.

@@ -89,6 +89,24 @@ done
   printf -- '--- <args>\na.dat\n\n--- <stdin>\nb.dat\n\n\n\n'
 } >"$corpus/run/names-from-arguments-and-prompt"
 
+# One export named for several temperatures, long enough that later opens
+# pass over runs of its sets: isotherms of 70 rows at 300, 301 and 302 K
+# with empty cells and words in between, read in a scrambled order.
+{
+  printf '1.0\n2 1\n1.0 2.0\n302\ns.dat\n300\ns.dat\n301.2\ns.dat\n300.5\ns.dat\n'
+  printf -- '--- s.dat\n[Data]\n'
+  for t in 300 301 302; do
+    for r in $(seq 0 69); do
+      h=$(( r < 35 ? r * 600 : (69 - r) * 600 ))
+      case $(( r % 9 )) in
+        3) printf ',,%d,,%d.%d\n' "$h" $(( 2 * t - r )) "$r" ;;
+        5) printf 'w,,%d,%d.01,\n' "$h" "$t" ;;
+        *) printf ',,%d,%d.0%d,%d.%d\n' "$h" "$t" $(( r % 3 )) $(( 2 * t - r )) "$r" ;;
+      esac
+    done
+  done
+} >"$corpus/run/study-one-file-many-temperatures"
+
 # ---- fuzz_reader: header (driver, failure, schedule) and bytes --------------
 # byte 0: 0 isotherm reader, 2 control file, 3 mixed schedule; +4 read from
 # the console; +8 a read failure at request byte 1, +16 permanent; +32 times

@@ -47,6 +47,9 @@ class MemoryOs final : public platform::Os {
     std::uint64_t index = 0;  ///< identity within the folder
     bool modified = false;    ///< written or cut by the run
     bool created = false;     ///< created by the run
+    /// Moves with every change of the content; never the same twice in a
+    /// process, so no file looks unchanged to a later run of the program.
+    std::uint64_t version = 0;
   };
 
   /// A planted fault: the `call`-th request of its kind (counted from 1
@@ -85,6 +88,11 @@ class MemoryOs final : public platform::Os {
     readCalls = writeCalls = setEndCalls = inputCalls = 0;
   }
 
+  static std::uint64_t nextVersion() {
+    static std::uint64_t last = 0;
+    return ++last;
+  }
+
   /// Puts a file into the folder (replacing one of the same name).
   Entry& addFile(std::string_view name, std::string_view bytes) {
     std::string key = normalise(name);
@@ -95,6 +103,7 @@ class MemoryOs final : public platform::Os {
     entry = Entry{};
     entry.bytes.assign(bytes.data(), bytes.size());
     entry.index = nextIndex_++;
+    entry.version = nextVersion();
     return entry;
   }
 
@@ -270,8 +279,18 @@ class MemoryOs final : public platform::Os {
       }
       std::copy_n(bytes.data(), count, entry->bytes.data() + at);
       entry->modified = true;
+      entry->version = nextVersion();
     }
     return {count, error};
+  }
+
+  std::optional<platform::FileStamp> stamp(FileHandle file) override {
+    Entry* entry = entryOf(file, false, false);
+    if (entry == nullptr || entry->directory) {
+      return std::nullopt;
+    }
+    return platform::FileStamp{entry->bytes.size(),
+                               static_cast<std::int64_t>(entry->version), 0};
   }
 
   std::optional<std::uint64_t> fileSize(FileHandle file) override {
@@ -293,6 +312,7 @@ class MemoryOs final : public platform::Os {
     }
     entry->bytes.resize(static_cast<std::size_t>(offset), '\0');
     entry->modified = true;
+    entry->version = nextVersion();
     return SysError::kNone;
   }
 

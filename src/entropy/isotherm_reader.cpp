@@ -77,6 +77,8 @@ struct SegmentStore {
 };
 
 SegmentStore store;
+bool storeInUse = true;     // off only in tests, to compare with
+bool storeConsulted = false;  // some open took a segment from the store
 
 // The store's pages are written before its first use, so that the
 // program's memory is the same whether an export fills the store or not.
@@ -192,6 +194,9 @@ class SetSource {
     if (!stamp) {
       return;
     }
+    if (!storeInUse) {
+      return;
+    }
     touchStoreOnce();
     if (!store.valid || !(store.identity == unit_->identity) ||
         !(store.stamp == *stamp)) {
@@ -210,6 +215,7 @@ class SetSource {
     }
     while (readAgainLeft_ == 0 && segment_ < store.count) {
       const Segment& segment = store.segments[segment_++];
+      storeConsulted = true;
       if (holdsNoneFor(segment, wanted_, *items[3])) {
         passOver(segment, items);
         resumeAt(segment.end);
@@ -324,6 +330,11 @@ void readIsotherm(recordio::UnitNumber unit, float wantedTemperature,
 void forgetReadSetsForTesting() {
   store.valid = false;
   store.count = 0;
+  storeConsulted = false;
 }
+
+void useReadSetStoreForTesting(bool inUse) { storeInUse = inUse; }
+
+bool readSetStoreConsultedForTesting() { return storeConsulted; }
 
 }  // namespace korvelin::entropy

@@ -20,4 +20,11 @@ namespace korvelin::entropy {
 /// Drops what earlier opens of a file left for later ones, for tests.
 void forgetReadSetsForTesting();
 
+/// Turns off (and on again) what earlier opens leave for later ones, so
+/// that a test can compare with reading every open afresh.
+void useReadSetStoreForTesting(bool inUse);
+
+/// Whether an open took anything from the store since the last forget.
+bool readSetStoreConsultedForTesting();
+
 }  // namespace korvelin::entropy
