@@ -31,7 +31,10 @@
 // outside the folder it tried, was named by its input; no file it only
 // read has changed; no handle is left open; every command it handed to
 // the interpreter was typed at a pause; and the real working folder (an
-// empty scratch folder) is still empty.
+// empty scratch folder) is still empty. When an open took what earlier
+// opens of its file read, from the isotherm reader's store, the run is made
+// again with the store off (unless faults were planted, which count
+// requests) and must give the same status, console, report and table.
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -2,7 +2,8 @@
 # A short fuzz run of every target, for CI: about a minute each, a fixed
 # seed, starting from the seed corpora in fuzz/corpus/. Fails on any
 # finding: a crash, a divergence, a sanitizer report, a leak or a hang.
-# New inputs go to a scratch folder, never into fuzz/corpus/.
+# New inputs go to a scratch folder, never into fuzz/corpus/. Inputs that
+# once gave a finding (fuzz/regressions/TARGET/) run first.
 #
 #   fuzz/run_smoke.sh [BUILD_DIR [SECONDS]]      (build/fuzz, 60)
 #
@@ -13,7 +14,7 @@
 #   cmake --preset fuzz && cmake --build --preset fuzz
 #   mkdir -p build/findings/corpus-reader
 #   build/fuzz/fuzz/fuzz_reader -jobs=2 -workers=2 -runs=50000000 \
-#     -max_len=4096 -timeout=10 -print_final_stats=1 \
+#     -max_len=1024 -timeout=10 -print_final_stats=1 \
 #     -artifact_prefix=build/findings/ build/findings/corpus-reader fuzz/corpus/reader
 #
 # -runs counts per job. fuzz_editing takes -max_len=11; fuzz_run
@@ -38,6 +39,17 @@ for target in reader editing run; do
     exit 2
   fi
   mkdir -p "$work/corpus-$target" "$work/artifacts-$target"
+  # Inputs that once gave a finding run first, each on its own.
+  regressions=("$root/fuzz/regressions/$target"/*)
+  if [ -f "${regressions[0]}" ]; then
+    echo "==> fuzz_$target on ${#regressions[@]} earlier findings"
+    if ! "$binary" "${regressions[@]}" >"$work/regressions-$target" 2>&1; then
+      echo "--- fuzz_$target fails on an earlier finding again:" >&2
+      tail -n 40 "$work/regressions-$target" >&2
+      failed+=("$target")
+      continue
+    fi
+  fi
   echo "==> fuzz_$target for ${seconds}s"
   start=$SECONDS
   status=0
