@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/recording_os.h"
 
@@ -54,18 +55,14 @@ std::string studyFile(float shift, int isotherms = 6) {
   return bytes;
 }
 
-struct Read {
-  MeasurementBuffer buffer;
-};
-
 // Reads the file once for each temperature, as the program does, into one
-// buffer that is never cleared.
-std::vector<MeasurementBuffer> readEachTemperature(bool forgetBetween) {
+// buffer that is never cleared, starting with nothing stored.
+std::vector<MeasurementBuffer> readEachTemperature(
+    const std::vector<float>& temperatures, bool forgetBetween) {
   std::vector<MeasurementBuffer> results;
   MeasurementBuffer buffer;
-  // Also temperatures between the isotherms and at the tolerance's edge.
-  for (float t : {310.0f, 300.0f, 306.0f, 302.0f, 310.0f, 305.0f, 304.77f,
-                  303.75f, 300.0f}) {
+  forgetReadSetsForTesting();
+  for (float t : temperatures) {
     if (forgetBetween) {
       forgetReadSetsForTesting();
     }
@@ -98,8 +95,14 @@ void expectSame(const std::vector<MeasurementBuffer>& a,
 // must be exactly what reading it afresh gives.
 TEST_F(IsothermReaderTest, ReadingAFileAgainGivesWhatReadingItAfreshGives) {
   writeFile("study.dat", studyFile(0.0f));
-  const std::vector<MeasurementBuffer> fresh = readEachTemperature(true);
-  const std::vector<MeasurementBuffer> reused = readEachTemperature(false);
+  // Also temperatures between the isotherms and at the tolerance's edge.
+  const std::vector<float> temperatures = {310.0f, 300.0f, 306.0f,
+                                           302.0f, 310.0f, 305.0f,
+                                           304.77f, 303.75f, 300.0f};
+  const std::vector<MeasurementBuffer> fresh =
+      readEachTemperature(temperatures, true);
+  const std::vector<MeasurementBuffer> reused =
+      readEachTemperature(temperatures, false);
   expectSame(fresh, reused);
   EXPECT_EQ(fresh[0].pointCount, 100);
   EXPECT_GT(fresh[2].pointCount, 50);
@@ -143,23 +146,8 @@ TEST_F(IsothermReaderTest, RandomStudiesReadAgainAsFresh) {
                                            0.33f, -0.4f, 1.0f,   0.1f};
       wanted.push_back(t + kOffsets[random() % std::size(kOffsets)]);
     }
-    auto readAll = [&](bool forgetBetween) {
-      std::vector<MeasurementBuffer> results;
-      MeasurementBuffer buffer;
-      forgetReadSetsForTesting();
-      for (float t : wanted) {
-        if (forgetBetween) {
-          forgetReadSetsForTesting();
-        }
-        recordio::openUnit(12, "study.dat");
-        readIsotherm(12, t, buffer);
-        recordio::closeUnit(12);
-        results.push_back(buffer);
-      }
-      return results;
-    };
-    const std::vector<MeasurementBuffer> fresh = readAll(true);
-    expectSame(fresh, readAll(false));
+    expectSame(readEachTemperature(wanted, true),
+               readEachTemperature(wanted, false));
   }
 }
 
